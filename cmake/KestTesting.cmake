@@ -1,0 +1,50 @@
+include(GoogleTest)
+
+set(KEST_WITH_X11 "${PROJECT_SOURCE_DIR}/tests/support/with-x11")
+
+# kest_add_test(<name> SOURCES ... [LIBS ...] [X11] [WM] [TRAY] [WEB]
+#               [LABELS ...] [TIMEOUT s] [ENV k=v ...])
+#
+# Builds a GoogleTest program and registers it with CTest as one test.
+#   X11   runs it on its own Xvfb display with a session bus (tests/support/with-x11)
+#   WM    also starts openbox; TRAY also starts trayer (both imply X11)
+#   WEB   the program starts the browser engine: engine flags for headless runs,
+#         and leak detection off (the engine's own allocations outlive main)
+# Without X11 the test runs on Qt's offscreen platform.
+function(kest_add_test name)
+  cmake_parse_arguments(T "X11;WM;TRAY;WEB" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE kest_common_cfg kest_test_support GTest::gtest ${T_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
+
+  set(env "KEST_SOURCE_DIR=${PROJECT_SOURCE_DIR}" "KEST_BINARY_DIR=${CMAKE_BINARY_DIR}"
+          "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0"
+          "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+  if(T_WEB)
+    list(REMOVE_ITEM env "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0")
+    list(APPEND env "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0")
+  endif()
+  list(APPEND env ${T_ENV})
+
+  set(wrapper)
+  if(T_X11 OR T_WM OR T_TRAY)
+    set(wrapper "${KEST_WITH_X11}")
+    if(T_WM)
+      list(APPEND wrapper --wm)
+    endif()
+    if(T_TRAY)
+      list(APPEND wrapper --tray)
+    endif()
+    list(APPEND wrapper --)
+    list(APPEND T_LABELS x11)
+  else()
+    list(APPEND env "QT_QPA_PLATFORM=offscreen")
+  endif()
+
+  add_test(NAME ${name} COMMAND ${wrapper} $<TARGET_FILE:${name}>)
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 300)
+  endif()
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
+                                          LABELS "${T_LABELS}")
+endfunction()

@@ -1,0 +1,25 @@
+#include "platform/deploy.h"
+
+#include <QByteArray>
+#include <QtGlobal>
+
+namespace kest {
+
+namespace {
+
+QString hostSetting(const char* variable, const char* builtIn)
+{
+    const QByteArray fromEnvironment = qgetenv(variable).trimmed();
+    if (!fromEnvironment.isEmpty())
+        return QString::fromUtf8(fromEnvironment);
+    return QString::fromUtf8(builtIn);
+}
+
+} // namespace
+
+QString loginHost() { return hostSetting("KEST_LOGIN_HOST", KEST_LOGIN_HOST_DEFAULT); }
+QString homeHost() { return hostSetting("KEST_HOME_HOST", KEST_HOME_HOST_DEFAULT); }
+QString staticHost() { return hostSetting("KEST_STATIC_HOST", KEST_STATIC_HOST_DEFAULT); }
+QString programVersion() { return QStringLiteral(KEST_VERSION_STRING); }
+
+} // namespace kest
