@@ -1,3 +1,207 @@
+#include "platform/connection.h"
+#include "platform/deploy.h"
+#include "platform/eventlog.h"
+#include "platform/forms.h"
+#include "platform/messages.h"
+#include "platform/resources.h"
 #include "platform/tempdir.h"
+#include "platform/units.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
-TEST(Placeholder, Builds) { EXPECT_FALSE(kest::GetTempDir().isEmpty()); }
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
+    return st.st_mode & 07777;
+}
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name))
+    {
+        m_had = qEnvironmentVariableIsSet(name);
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~ScopedEnv()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_had = false;
+};
+
+} // namespace
+
+TEST(TempDir, CreatesAPrivateFolderEndingInOneSeparator)
+{
+    QTemporaryDir base;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", (base.path() + QStringLiteral("//")).toUtf8());
+    const QString dir = kest::GetTempDir();
+    EXPECT_EQ(dir, base.path() + QStringLiteral("/kest/"));
+    EXPECT_FALSE(dir.endsWith(QStringLiteral("//")));
+    EXPECT_EQ(modeOf(dir), 0700u);
+    // Asking again gives the same folder.
+    EXPECT_EQ(kest::GetTempDir(), dir);
+}
+
+TEST(TempDir, FallsBackToTmpdirWithTheUserId)
+{
+    QTemporaryDir base;
+    ScopedEnv runtime("XDG_RUNTIME_DIR", QByteArray());
+    ScopedEnv tmp("TMPDIR", base.path().toUtf8());
+    EXPECT_EQ(kest::GetTempDir(), base.path() + QStringLiteral("/kest-%1/").arg(::geteuid()));
+}
+
+TEST(TempDir, TightensAFolderOthersCouldRead)
+{
+    QTemporaryDir base;
+    const QString dir = base.path() + QStringLiteral("/kest");
+    ASSERT_EQ(::mkdir(QFile::encodeName(dir).constData(), 0777), 0);
+    ::chmod(QFile::encodeName(dir).constData(), 0777);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
+    EXPECT_EQ(kest::GetTempDir(), dir + QLatin1Char('/'));
+    EXPECT_EQ(modeOf(dir), 0700u);
+}
+
+TEST(TempDir, RefusesALinkAndAFileAndSaysWhy)
+{
+    QTemporaryDir base;
+    QTemporaryDir elsewhere;
+    const QString log = base.path() + QStringLiteral("/events.log");
+    ScopedEnv sink("KEST_EVENT_LOG", log.toUtf8());
+    ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
+
+    ASSERT_TRUE(QFile::link(elsewhere.path(), base.path() + QStringLiteral("/kest")));
+    EXPECT_TRUE(kest::GetTempDir().isEmpty());
+
+    QFile::remove(base.path() + QStringLiteral("/kest"));
+    QFile plain(base.path() + QStringLiteral("/kest"));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    EXPECT_TRUE(kest::GetTempDir().isEmpty());
+
+    QFile events(log);
+    ASSERT_TRUE(events.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(events.readAll());
+    EXPECT_EQ(text.count(QStringLiteral("GetTempDir: refused")), 2) << text.toStdString();
+}
+
+TEST(TempDir, RefusesAFolderOwnedBySomeoneElse)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to give a folder to another user";
+    QTemporaryDir base;
+    const QString dir = base.path() + QStringLiteral("/kest");
+    ASSERT_EQ(::mkdir(QFile::encodeName(dir).constData(), 0700), 0);
+    ASSERT_EQ(::chown(QFile::encodeName(dir).constData(), 65534, 65534), 0);
+    ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
+    EXPECT_TRUE(kest::GetTempDir().isEmpty());
+}
+
+TEST(Resources, MissingResourceIsAnErrorAndTouchesNothing)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/out.bin");
+    QFile before(path);
+    ASSERT_TRUE(before.open(QIODevice::WriteOnly));
+    before.write("keep me");
+    before.close();
+    EXPECT_FALSE(kest::LoadResData(4242, QStringLiteral("NOPE")).has_value());
+    EXPECT_FALSE(kest::SaveResToFile(4242, QStringLiteral("NOPE"), path));
+    QFile after(path);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), QByteArray("keep me"));
+}
+
+TEST(Resources, PathsAreByTypeAndId)
+{
+    EXPECT_EQ(kest::resourcePath(102, QStringLiteral("png")), QStringLiteral(":/res/PNG/102"));
+    EXPECT_EQ(kest::resourcePath(101, QStringLiteral("UPDATE")), QStringLiteral(":/res/UPDATE/101"));
+}
+
+TEST(Units, ConvertEachWayWithHalfToEven)
+{
+    EXPECT_EQ(kest::twipsToPixels(500), 33);
+    EXPECT_EQ(kest::pixelsToTwips(24), 360);
+    // 72 pixels is 1905.0019 HIMETRIC; back again it is 72.
+    EXPECT_EQ(kest::pixelsToHimetric(72), 1905);
+    EXPECT_EQ(kest::himetricToPixels(1905), 72);
+    EXPECT_EQ(kest::roundHalfEven(2.5), 2);
+    EXPECT_EQ(kest::roundHalfEven(3.5), 4);
+    EXPECT_EQ(kest::roundHalfEven(-0.5), 0);
+}
+
+TEST(Messages, QtEventsMapToTheirWindowMessages)
+{
+    const QPointF at(3, 4);
+    QMouseEvent leftDown(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
+                         Qt::NoModifier);
+    QMouseEvent rightUp(QEvent::MouseButtonRelease, at, at, Qt::RightButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QMouseEvent move(QEvent::MouseMove, at, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QEvent leave(QEvent::Leave);
+    QEvent close(QEvent::Close);
+    QEvent other(QEvent::ToolTip);
+    EXPECT_EQ(kest::windowMessageFor(leftDown), 513u);
+    EXPECT_EQ(kest::windowMessageFor(rightUp), 517u);
+    EXPECT_EQ(kest::windowMessageFor(move), 512u);
+    EXPECT_EQ(kest::windowMessageFor(leave), 0x2A3u);
+    EXPECT_EQ(kest::windowMessageFor(close), 274u);
+    EXPECT_EQ(kest::windowMessageFor(other), 0u);
+}
+
+TEST(Deploy, EnvironmentOverridesTheBuiltInHosts)
+{
+    ScopedEnv login("KEST_LOGIN_HOST", "127.0.0.1:9");
+    EXPECT_EQ(kest::loginHost(), QStringLiteral("127.0.0.1:9"));
+    ScopedEnv empty("KEST_STATIC_HOST", "  ");
+    EXPECT_FALSE(kest::staticHost().trimmed().isEmpty()); // blank means the built-in host
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
+                    .match(kest::programVersion())
+                    .hasMatch());
+}
+
+TEST(Connection, ForcedInterfaceRuleAnswersFromInterfaces)
+{
+    ScopedEnv rule("KEST_CONNECTION_RULE", "interfaces");
+    EXPECT_EQ(kest::InternetGetConnectedState(), kest::anyNonLoopbackInterfaceUp());
+}
+
+TEST(LoadedForms, QuitsOnlyWhenTheLastFormUnloads)
+{
+    auto& forms = kest::LoadedForms::instance();
+    QObject main, login;
+    QSignalSpy none(&forms, &kest::LoadedForms::noFormLeft);
+    forms.formLoaded(&main);
+    forms.formLoaded(&login);
+    forms.formLoaded(&login); // loading twice counts once
+    EXPECT_EQ(forms.count(), 2);
+    forms.formUnloaded(&login);
+    EXPECT_EQ(none.count(), 0);
+    EXPECT_TRUE(forms.isLoaded(&main));
+    forms.formUnloaded(&main);
+    EXPECT_EQ(none.count(), 1);
+    EXPECT_EQ(forms.count(), 0);
+}
