@@ -1,0 +1,228 @@
+#include "updater/core/transaction.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using kest::update::InstallTransaction;
+
+namespace {
+
+using Tree = std::map<std::string, std::string>; // visible file name -> bytes
+
+void writeFile(const std::string& path, const std::string& bytes, mode_t mode = 0644)
+{
+    QFile f(QString::fromStdString(path));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes.data(), static_cast<qint64>(bytes.size()));
+    f.close();
+    ::chmod(path.c_str(), mode);
+}
+
+// Every entry of the folder, hidden ones included, with its bytes.
+Tree snapshot(const std::string& folder)
+{
+    Tree tree;
+    const QDir dir(QString::fromStdString(folder));
+    const auto entries =
+        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo& info : entries) {
+        QFile f(info.filePath());
+        std::string bytes = "<dir>";
+        if (info.isFile() && f.open(QIODevice::ReadOnly))
+            bytes = f.readAll().toStdString();
+        tree[info.fileName().toStdString()] = bytes;
+    }
+    return tree;
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat st {};
+    ::stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+struct Install {
+    QTemporaryDir dir;
+    std::string folder = dir.path().toStdString() + "/";
+
+    Install()
+    {
+        writeFile(folder + "kest", "old launcher", 0750);
+        writeFile(folder + "data.pak", "old data", 0640);
+    }
+    void stage(InstallTransaction& t)
+    {
+        ASSERT_TRUE(t.begin()) << t.error();
+        writeFile(t.stagedPath("data.pak"), "new data", 0600);
+        writeFile(t.stagedPath("extra.txt"), "new extra", 0600);
+        writeFile(t.stagedPath("kest"), "new launcher", 0600);
+    }
+    const std::vector<std::string> names{"data.pak", "extra.txt", "kest"};
+    const Tree before{{"kest", "old launcher"}, {"data.pak", "old data"}};
+    const Tree after{{"kest", "new launcher"}, {"data.pak", "new data"}, {"extra.txt", "new extra"}};
+};
+
+} // namespace
+
+TEST(InstallTransaction, CommitMovesEveryFileInAndKeepsModes)
+{
+    Install install;
+    InstallTransaction t(install.folder);
+    install.stage(t);
+    std::vector<std::string> steps;
+    t.setStepHook([&](const std::string& s) { steps.push_back(s); });
+    ASSERT_TRUE(t.commit(install.names)) << t.error();
+    EXPECT_EQ(snapshot(install.folder), install.after);
+    EXPECT_EQ(modeOf(install.folder + "data.pak"), 0640u);  // the replaced file's mode
+    EXPECT_EQ(modeOf(install.folder + "kest") & 0700, 0700u); // launcher: runnable
+    // The launcher is moved last.
+    const auto launcher = std::find(steps.begin(), steps.end(), "renamed:kest");
+    const auto data = std::find(steps.begin(), steps.end(), "renamed:data.pak");
+    ASSERT_NE(launcher, steps.end());
+    EXPECT_LT(data, launcher);
+}
+
+TEST(InstallTransaction, NewLauncherGetsItsExecBitFromScratch)
+{
+    QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString() + "/";
+    InstallTransaction t(folder);
+    ASSERT_TRUE(t.begin());
+    writeFile(t.stagedPath("kest"), "new launcher", 0600);
+    ASSERT_TRUE(t.commit({"kest"}));
+    EXPECT_NE(modeOf(folder + "kest") & S_IXUSR, 0u);
+}
+
+TEST(InstallTransaction, RollbackAndAMissingStagedFileLeaveTheFolderAsItWas)
+{
+    Install install;
+    {
+        InstallTransaction t(install.folder);
+        install.stage(t);
+        t.rollback();
+        EXPECT_EQ(snapshot(install.folder), install.before);
+    }
+    {
+        InstallTransaction t(install.folder);
+        install.stage(t);
+        QFile::remove(QString::fromStdString(t.stagedPath("extra.txt")));
+        EXPECT_FALSE(t.commit(install.names));
+        EXPECT_FALSE(t.error().empty());
+        EXPECT_EQ(snapshot(install.folder), install.before);
+    }
+}
+
+TEST(InstallTransaction, ARenameThatFailsPutsEverythingBack)
+{
+    Install install;
+    InstallTransaction t(install.folder);
+    install.stage(t);
+    // Test double for a rename that fails half-way (a disk going away, say):
+    // the hook takes the launcher's staged file away once the first file was
+    // moved in, so the launcher's rename fails.
+    t.setStepHook([&](const std::string& s) {
+        if (s == "renamed:data.pak")
+            QFile::remove(QString::fromStdString(t.stagedPath("kest")));
+    });
+    EXPECT_FALSE(t.commit(install.names));
+    EXPECT_NE(t.error().find("kest"), std::string::npos) << t.error();
+    EXPECT_EQ(snapshot(install.folder), install.before);
+}
+
+TEST(InstallTransaction, ADirectoryWhereAFileGoesIsRefused)
+{
+    Install install;
+    InstallTransaction t(install.folder);
+    install.stage(t);
+    QFile::remove(QString::fromStdString(install.folder + "data.pak"));
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(install.folder + "data.pak/inside")));
+    EXPECT_FALSE(t.commit(install.names));
+    EXPECT_EQ(snapshot(install.folder),
+              (Tree{{"kest", "old launcher"}, {"data.pak", "<dir>"}}));
+}
+
+TEST(InstallTransaction, BeginFailsCleanlyOnAFolderThatCannotBeWritten)
+{
+    QTemporaryDir parent;
+    const std::string gone = parent.path().toStdString() + "/not-there";
+    InstallTransaction missing(gone);
+    EXPECT_FALSE(missing.begin());
+    EXPECT_FALSE(missing.error().empty());
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(gone))); // not created either
+
+    // A plain file where the staging folder would go.
+    Install install;
+    writeFile(install.folder + ".kest-update", "not a folder");
+    InstallTransaction t(install.folder);
+    // recover() removes the stray file; the staging folder can then be made.
+    EXPECT_TRUE(t.begin()) << t.error();
+}
+
+// The process is stopped (as kill -9 would) at each step of a commit; the
+// next run's recover() must leave either the old or the new install, whole,
+// and nothing hidden behind.
+TEST(InstallTransaction, RecoversFromACrashAtEveryStep)
+{
+    const std::vector<std::string> points{"backups-made",     "journal-written",
+                                          "renamed:data.pak", "renamed:extra.txt",
+                                          "renamed:kest",     "journal-committed",
+                                          "done",             "during-download"};
+    for (const std::string& point : points) {
+        SCOPED_TRACE(point);
+        Install install;
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            InstallTransaction t(install.folder);
+            if (!t.begin())
+                _exit(3);
+            writeFile(t.stagedPath("data.pak"), "new data", 0600);
+            if (point == "during-download") {
+                writeFile(t.stagedPath("extra.txt"), "new ex", 0600); // cut short
+                _exit(9);
+            }
+            writeFile(t.stagedPath("extra.txt"), "new extra", 0600);
+            writeFile(t.stagedPath("kest"), "new launcher", 0600);
+            t.setStepHook([&](const std::string& s) {
+                if (s == point)
+                    _exit(9);
+            });
+            t.commit(install.names);
+            _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_EQ(WEXITSTATUS(status), 9);
+
+        // Whatever the moment, a complete launcher is in place.
+        const Tree crashed = snapshot(install.folder);
+        ASSERT_TRUE(crashed.count("kest"));
+        EXPECT_TRUE(crashed.at("kest") == "old launcher" || crashed.at("kest") == "new launcher");
+
+        InstallTransaction next(install.folder);
+        ASSERT_TRUE(next.recover()) << next.error();
+        const Tree recovered = snapshot(install.folder);
+        const bool committed = point == "journal-committed" || point == "done";
+        EXPECT_EQ(recovered, committed ? install.after : install.before);
+    }
+}
+
+TEST(InstallTransaction, ATornOrForeignJournalIsNotTrusted)
+{
+    Install install;
+    InstallTransaction t(install.folder);
+    ASSERT_TRUE(t.begin());
+    writeFile(t.stagingFolder() + "/journal", "kest-update-journal 1\ncommitting\n1 data.pak\n");
+    ASSERT_TRUE(t.recover());
+    EXPECT_EQ(snapshot(install.folder), install.before);
+}

@@ -1,0 +1,166 @@
+#include "updater/core/manifest.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace kest::update {
+
+std::vector<std::string_view> manifestLines(std::string_view bytes)
+{
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    size_t i = 0;
+    while (i < bytes.size()) {
+        if (bytes[i] == '\r') {
+            lines.push_back(bytes.substr(start, i - start));
+            i += (i + 1 < bytes.size() && bytes[i + 1] == '\n') ? 2 : 1;
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < bytes.size())
+        lines.push_back(bytes.substr(start));
+    return lines;
+}
+
+bool isVersionLine(std::string_view line)
+{
+    static constexpr std::string_view word = "version";
+    if (line.size() < word.size())
+        return false;
+    for (size_t i = 0; i + word.size() <= line.size(); ++i) {
+        bool match = true;
+        for (size_t j = 0; j < word.size() && match; ++j) {
+            const auto c = static_cast<unsigned char>(line[i + j]);
+            match = std::tolower(c) == word[j];
+        }
+        if (match)
+            return true;
+    }
+    return false;
+}
+
+std::optional<std::string> manifestVersion(std::string_view bytes)
+{
+    for (std::string_view line : manifestLines(bytes)) {
+        if (!isVersionLine(line))
+            continue;
+        std::string_view value = line.size() > 8 ? line.substr(8) : std::string_view();
+        while (!value.empty() && value.front() == ' ')
+            value.remove_prefix(1);
+        while (!value.empty() && value.back() == ' ')
+            value.remove_suffix(1);
+        return std::string(value);
+    }
+    return std::nullopt;
+}
+
+std::string fileNameFromUrl(std::string_view url)
+{
+    const size_t slash = url.rfind('/');
+    return std::string(slash == std::string_view::npos ? url : url.substr(slash + 1));
+}
+
+namespace {
+
+bool startsWithNoCase(std::string_view text, std::string_view prefix)
+{
+    if (text.size() < prefix.size())
+        return false;
+    return std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+bool isHttpUrl(std::string_view url)
+{
+    for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
+        if (startsWithNoCase(url, scheme) && url.size() > scheme.size())
+            return url.find_first_of(std::string_view("\0 \t", 3)) == std::string_view::npos;
+    }
+    return false;
+}
+
+} // namespace
+
+ManifestFiles manifestFiles(std::string_view bytes)
+{
+    ManifestFiles result;
+    for (std::string_view line : manifestLines(bytes)) {
+        if (isVersionLine(line))
+            continue;
+        const size_t bar = line.find('|');
+        if (bar == std::string_view::npos)
+            continue;
+        std::string_view url = line.substr(bar + 1);
+        url = url.substr(0, url.find('|'));
+        if (!isHttpUrl(url)) {
+            result.error = ManifestError::BadUrl;
+            result.badLine = std::string(line);
+            result.files.clear();
+            return result;
+        }
+        std::string name = fileNameFromUrl(url);
+        if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
+            result.error = ManifestError::BadFileName;
+            result.badLine = std::string(line);
+            result.files.clear();
+            return result;
+        }
+        result.files.push_back({std::string(url), std::move(name)});
+    }
+    if (result.files.empty())
+        result.error = ManifestError::NoFileLine;
+    return result;
+}
+
+const char* describe(ManifestError error)
+{
+    switch (error) {
+    case ManifestError::None:
+        return "no error";
+    case ManifestError::NoFileLine:
+        return "the manifest lists no file";
+    case ManifestError::BadUrl:
+        return "a file line's address is not http or https";
+    case ManifestError::BadFileName:
+        return "a file line's address does not end in a file name";
+    }
+    return "unknown error";
+}
+
+std::string buildUpdaterCommandLine(std::string_view launcherExecutablePath)
+{
+    const size_t slash = launcherExecutablePath.rfind('/');
+    std::string_view name = slash == std::string_view::npos ? launcherExecutablePath
+                                                            : launcherExecutablePath.substr(slash + 1);
+    std::string folder(slash == std::string_view::npos ? std::string_view(".")
+                                                       : launcherExecutablePath.substr(0, slash));
+    if (folder.empty())
+        folder = "/"; // the launcher lives at the root itself
+    // The launcher's name without an extension, then the platform's suffix
+    // (none here), as the updater expects to find it after the update.
+    const size_t dot = name.rfind('.');
+    const std::string_view stem = (dot == std::string_view::npos || dot == 0) ? name : name.substr(0, dot);
+    return folder + "|" + folder + "/" + std::string(stem);
+}
+
+std::optional<UpdaterCommandLine> parseUpdaterCommandLine(std::string_view commandLine)
+{
+    const size_t bar = commandLine.find('|');
+    if (bar == std::string_view::npos)
+        return std::nullopt;
+    std::string_view launcher = commandLine.substr(bar + 1);
+    launcher = launcher.substr(0, launcher.find('|'));
+    UpdaterCommandLine result{std::string(commandLine.substr(0, bar)), std::string(launcher)};
+    if (result.installFolder.empty() || result.launcherPath.empty()
+        || result.installFolder.find('\0') != std::string::npos
+        || result.launcherPath.find('\0') != std::string::npos)
+        return std::nullopt;
+    if (result.installFolder.back() != '/')
+        result.installFolder += '/';
+    return result;
+}
+
+} // namespace kest::update

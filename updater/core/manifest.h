@@ -1,0 +1,78 @@
+#pragma once
+
+// The version manifest and the updater's command line: plain rules with no
+// window and no Qt, shared by the launcher's check and the updater, and small
+// enough to fuzz.
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kest::update {
+
+// Lines of the manifest. CR LF and a CR alone end a line; a LF alone does
+// not, so a file with bare LF line ends reads as one line. A last line without
+// an end counts; an empty file has no lines.
+std::vector<std::string_view> manifestLines(std::string_view bytes);
+
+// Whether a line names the version: it contains "version" in any case.
+bool isVersionLine(std::string_view line);
+
+// The value of the first version line: from its ninth character to its end,
+// with leading and trailing spaces removed (the separator after "version" is
+// skipped, never examined). Nothing when no line names the version.
+std::optional<std::string> manifestVersion(std::string_view bytes);
+
+// Only an exact match is current: 1.0.9 against 1.1.0, or 1.1.00 against
+// 1.1.0, both offer an update.
+inline bool isSameVersion(std::string_view manifestValue, std::string_view ownVersion)
+{
+    return manifestValue == ownVersion;
+}
+
+// The file name a URL is saved as: the text after its last "/" (the whole URL
+// when it has none).
+std::string fileNameFromUrl(std::string_view url);
+
+struct ManifestFile {
+    std::string url;
+    std::string fileName;
+};
+
+enum class ManifestError {
+    None,
+    NoFileLine,   // nothing to download: every bare-LF manifest ends here
+    BadUrl,       // a URL that is not http:// or https://
+    BadFileName,  // "", "." or ".." (or a name with a NUL): it would not name a file
+};
+
+struct ManifestFiles {
+    std::vector<ManifestFile> files; // in download order; the launcher is last
+    ManifestError error = ManifestError::None;
+    std::string badLine;             // the line that was refused, for the event log
+};
+
+// The file lines of a manifest, checked before anything is written: lines
+// that name the version are skipped, lines without "|" carry no URL and are
+// skipped, and one damaged file line refuses the whole manifest.
+ManifestFiles manifestFiles(std::string_view bytes);
+
+const char* describe(ManifestError error);
+
+// The updater's command line: "install folder|launcher path". The install
+// folder is the launcher's folder without a trailing "/" (except the root
+// itself); the launcher path is that folder, "/", and the executable's name.
+std::string buildUpdaterCommandLine(std::string_view launcherExecutablePath);
+
+struct UpdaterCommandLine {
+    std::string installFolder; // always ends in "/"
+    std::string launcherPath;
+};
+
+// Splits at "|": field 0 is the install folder ("/" appended when missing),
+// field 1 the launcher. Nothing when either is missing or empty (the updater
+// was started by hand) or a field holds a NUL.
+std::optional<UpdaterCommandLine> parseUpdaterCommandLine(std::string_view commandLine);
+
+} // namespace kest::update

@@ -1,0 +1,75 @@
+#pragma once
+
+// Installing downloaded files as one transaction, so that an update that
+// fails, is cancelled, or is cut short by kill -9 or a power cut leaves an
+// install whose launcher starts: the old one or the new one, never a
+// truncated file, never none.
+//
+// Everything lives in a hidden staging folder inside the install folder (the
+// same file system, so renames are atomic):
+//   <install>/.kest-update/new/<name>   downloaded files, complete
+//   <install>/.kest-update/old/<name>   hard links to the files they replace
+//   <install>/.kest-update/journal      what a commit is doing
+// A commit links each current file into old/, writes the journal, renames
+// each new file over its target (the launcher last; the target always exists,
+// because rename replaces it in one step), marks the journal committed, and
+// removes the staging folder. recover() finishes or rolls back whatever the
+// journal records and removes every left-over.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace kest::update {
+
+class InstallTransaction final {
+public:
+    explicit InstallTransaction(std::string installFolder);
+
+    // Called at each step of a commit with the step's name; tests use it to
+    // stop the process at every point a crash could happen.
+    using StepHook = std::function<void(const std::string& step)>;
+    void setStepHook(StepHook hook) { m_hook = std::move(hook); }
+
+    // Finishes or rolls back an earlier, interrupted commit and removes every
+    // left-over of the staging folder. Returns false (with `error`) only when
+    // the folder could not be put back in order.
+    bool recover();
+
+    // Recovers, then makes an empty staging folder. False when the install
+    // folder cannot be written.
+    bool begin();
+
+    // Where the download of `fileName` goes before the commit.
+    std::string stagedPath(const std::string& fileName) const;
+
+    // Moves the staged files into place in the order given (the last is the
+    // launcher and also gets its exec bit). A replaced file keeps its mode; a
+    // new one gets the usual mode. On any failure everything is put back and
+    // the result is false.
+    bool commit(const std::vector<std::string>& fileNames);
+
+    // Drops what was staged; the install folder stays as it was.
+    void rollback();
+
+    const std::string& error() const { return m_error; }
+    std::string stagingFolder() const;
+
+private:
+    struct Entry {
+        std::string name;
+        bool existed = false;
+    };
+    bool writeJournal(const std::string& state, const std::vector<Entry>& entries);
+    bool readJournal(std::string& state, std::vector<Entry>& entries) const;
+    void restore(const std::vector<Entry>& entries);
+    void removeStaging();
+    void step(const char* name);
+    bool fail(const std::string& what);
+
+    std::string m_folder; // ends in "/"
+    std::string m_error;
+    StepHook m_hook;
+};
+
+} // namespace kest::update
