@@ -11,7 +11,8 @@ bool anyNonLoopbackInterfaceUp()
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
     for (const QNetworkInterface& iface : interfaces) {
         const auto flags = iface.flags();
-        if (flags.testFlag(QNetworkInterface::IsLoopBack) || !flags.testFlag(QNetworkInterface::IsUp)
+        if (flags.testFlag(QNetworkInterface::IsLoopBack)
+            || !flags.testFlag(QNetworkInterface::IsUp)
             || !flags.testFlag(QNetworkInterface::IsRunning))
             continue;
         if (!iface.addressEntries().isEmpty())

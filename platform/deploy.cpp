@@ -17,9 +17,21 @@ QString hostSetting(const char* variable, const char* builtIn)
 
 } // namespace
 
-QString loginHost() { return hostSetting("KEST_LOGIN_HOST", KEST_LOGIN_HOST_DEFAULT); }
-QString homeHost() { return hostSetting("KEST_HOME_HOST", KEST_HOME_HOST_DEFAULT); }
-QString staticHost() { return hostSetting("KEST_STATIC_HOST", KEST_STATIC_HOST_DEFAULT); }
-QString programVersion() { return QStringLiteral(KEST_VERSION_STRING); }
+QString loginHost()
+{
+    return hostSetting("KEST_LOGIN_HOST", KEST_LOGIN_HOST_DEFAULT);
+}
+QString homeHost()
+{
+    return hostSetting("KEST_HOME_HOST", KEST_HOME_HOST_DEFAULT);
+}
+QString staticHost()
+{
+    return hostSetting("KEST_STATIC_HOST", KEST_STATIC_HOST_DEFAULT);
+}
+QString programVersion()
+{
+    return QStringLiteral(KEST_VERSION_STRING);
+}
 
 } // namespace kest

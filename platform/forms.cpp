@@ -33,14 +33,14 @@ void LoadedForms::formUnloaded(QObject* form)
 
 bool LoadedForms::isLoaded(const QObject* form) const
 {
-    return std::any_of(m_forms.begin(), m_forms.end(),
-                       [form](const QPointer<QObject>& f) { return f == form; });
+    return std::any_of(
+        m_forms.begin(), m_forms.end(), [form](const QPointer<QObject>& f) { return f == form; });
 }
 
 int LoadedForms::count() const
 {
-    return static_cast<int>(std::count_if(m_forms.begin(), m_forms.end(),
-                                          [](const QPointer<QObject>& f) { return !f.isNull(); }));
+    return static_cast<int>(std::count_if(
+        m_forms.begin(), m_forms.end(), [](const QPointer<QObject>& f) { return !f.isNull(); }));
 }
 
 } // namespace kest

@@ -4,8 +4,8 @@
 
 namespace kest {
 
-MsgAnswer MsgBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
-                 MsgButtons buttons)
+MsgAnswer MsgBox(
+    QWidget* parent, const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons)
 {
     QMessageBox box(parent);
     box.setWindowTitle(title);

@@ -15,6 +15,6 @@ enum class MsgAnswer { OK = 1, Cancel = 2, Yes = 6, No = 7 };
 // `buttons` and returns the player's answer. Closing the box without an answer
 // gives the "no" or "cancel" answer (OK for a box with one button).
 MsgAnswer MsgBox(QWidget* parent, const QString& text, const QString& title, MsgIcon icon,
-                 MsgButtons buttons = MsgButtons::OK);
+    MsgButtons buttons = MsgButtons::OK);
 
 } // namespace kest

@@ -6,8 +6,8 @@ namespace kest {
 
 namespace {
 
-std::uint32_t buttonMessage(const QMouseEvent& mouse, std::uint32_t left, std::uint32_t right,
-                            std::uint32_t middle)
+std::uint32_t buttonMessage(
+    const QMouseEvent& mouse, std::uint32_t left, std::uint32_t right, std::uint32_t middle)
 {
     switch (mouse.button()) {
     case Qt::LeftButton:
@@ -44,14 +44,14 @@ std::uint32_t windowMessageFor(const QEvent& event)
     case QEvent::MouseMove:
         return WM_MOUSEMOVE;
     case QEvent::MouseButtonPress:
-        return buttonMessage(static_cast<const QMouseEvent&>(event), WM_LBUTTONDOWN, WM_RBUTTONDOWN,
-                             WM_MBUTTONDOWN);
+        return buttonMessage(
+            static_cast<const QMouseEvent&>(event), WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN);
     case QEvent::MouseButtonRelease:
-        return buttonMessage(static_cast<const QMouseEvent&>(event), WM_LBUTTONUP, WM_RBUTTONUP,
-                             WM_MBUTTONUP);
+        return buttonMessage(
+            static_cast<const QMouseEvent&>(event), WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP);
     case QEvent::MouseButtonDblClick:
         return buttonMessage(static_cast<const QMouseEvent&>(event), WM_LBUTTONDBLCLK,
-                             WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK);
+            WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK);
     case QEvent::Wheel:
         return WM_MOUSEWHEEL;
     case QEvent::Leave:

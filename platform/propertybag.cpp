@@ -6,7 +6,10 @@ namespace kest {
 
 namespace {
 
-QString normalKey(const QString& name) { return name.toLower(); }
+QString normalKey(const QString& name)
+{
+    return name.toLower();
+}
 
 // Values compare as the user sees them: 5 and "5" are the same stored value.
 bool sameValue(const QVariant& a, const QVariant& b)
@@ -37,8 +40,8 @@ QVariant PropertyBag::ReadProperty(const QString& name, const QVariant& defaultV
     return i < 0 ? defaultValue : m_entries[static_cast<size_t>(i)].second;
 }
 
-void PropertyBag::WriteProperty(const QString& name, const QVariant& value,
-                                const QVariant& defaultValue)
+void PropertyBag::WriteProperty(
+    const QString& name, const QVariant& value, const QVariant& defaultValue)
 {
     const QString key = normalKey(name);
     m_writeOrder.append(key);
@@ -54,7 +57,10 @@ void PropertyBag::WriteProperty(const QString& name, const QVariant& value,
         m_entries.emplace_back(key, value);
 }
 
-bool PropertyBag::contains(const QString& name) const { return indexOf(normalKey(name)) >= 0; }
+bool PropertyBag::contains(const QString& name) const
+{
+    return indexOf(normalKey(name)) >= 0;
+}
 
 QStringList PropertyBag::keys() const
 {
@@ -77,7 +83,7 @@ QSize PropertyBag::extent() const
     if (x < 0 || y < 0)
         return {};
     return QSize(himetricToPixels(m_entries[static_cast<size_t>(x)].second.toDouble()),
-                 himetricToPixels(m_entries[static_cast<size_t>(y)].second.toDouble()));
+        himetricToPixels(m_entries[static_cast<size_t>(y)].second.toDouble()));
 }
 
 void PropertyBag::clearOrders()
@@ -91,7 +97,8 @@ QString PropertyBag::toText() const
     QString text;
     for (const auto& [key, value] : m_entries) {
         QString v = value.toString();
-        v.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('\n'), QLatin1String("\\n"));
+        v.replace(QLatin1Char('\\'), QLatin1String("\\\\"))
+            .replace(QLatin1Char('\n'), QLatin1String("\\n"));
         text += key + QLatin1Char('=') + v + QLatin1Char('\n');
     }
     return text;

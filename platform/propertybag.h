@@ -21,8 +21,8 @@ public:
     // The stored value of `name`, or `defaultValue` when none is stored.
     QVariant ReadProperty(const QString& name, const QVariant& defaultValue = {});
     // Stores `value` under `name`, or removes the entry when it equals `defaultValue`.
-    void WriteProperty(const QString& name, const QVariant& value,
-                       const QVariant& defaultValue = {});
+    void WriteProperty(
+        const QString& name, const QVariant& value, const QVariant& defaultValue = {});
 
     bool contains(const QString& name) const;
     QStringList keys() const; // stored keys, lower case, in first-write order

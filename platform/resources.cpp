@@ -21,7 +21,7 @@ std::optional<QByteArray> LoadResData(int id, const QString& type)
 }
 
 bool SaveResToFile(int ResID, const QString& ResType, const QString& FileName,
-                   std::optional<QFileDevice::Permissions> permissions)
+    std::optional<QFileDevice::Permissions> permissions)
 {
     const std::optional<QByteArray> bytes = LoadResData(ResID, ResType);
     if (!bytes) {
@@ -30,7 +30,8 @@ bool SaveResToFile(int ResID, const QString& ResType, const QString& FileName,
     }
     QSaveFile out(FileName);
     if (!out.open(QIODevice::WriteOnly)) {
-        logEvent(QStringLiteral("SaveResToFile: cannot open %1: %2").arg(FileName, out.errorString()));
+        logEvent(
+            QStringLiteral("SaveResToFile: cannot open %1: %2").arg(FileName, out.errorString()));
         return false;
     }
     if (permissions && !out.setPermissions(*permissions)) {
@@ -39,7 +40,8 @@ bool SaveResToFile(int ResID, const QString& ResType, const QString& FileName,
         return false;
     }
     if (out.write(*bytes) != bytes->size() || !out.commit()) {
-        logEvent(QStringLiteral("SaveResToFile: cannot write %1: %2").arg(FileName, out.errorString()));
+        logEvent(
+            QStringLiteral("SaveResToFile: cannot write %1: %2").arg(FileName, out.errorString()));
         return false;
     }
     return true;

@@ -23,6 +23,6 @@ std::optional<QByteArray> LoadResData(int id, const QString& type);
 // mode unless `permissions` is given. Returns false, with an event-log line,
 // when the resource is missing or the file cannot be written.
 bool SaveResToFile(int ResID, const QString& ResType, const QString& FileName,
-                   std::optional<QFileDevice::Permissions> permissions = std::nullopt);
+    std::optional<QFileDevice::Permissions> permissions = std::nullopt);
 
 } // namespace kest

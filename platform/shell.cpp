@@ -23,11 +23,11 @@ bool openAddress(const QString& address)
     return true;
 }
 
-bool startProgram(const QString& program, const QStringList& arguments,
-                  const QString& workingDirectory)
+bool startProgram(
+    const QString& program, const QStringList& arguments, const QString& workingDirectory)
 {
-    const QString folder =
-        workingDirectory.isEmpty() ? QFileInfo(program).absolutePath() : workingDirectory;
+    const QString folder
+        = workingDirectory.isEmpty() ? QFileInfo(program).absolutePath() : workingDirectory;
     if (!QProcess::startDetached(program, arguments, folder)) {
         logEvent(QStringLiteral("startProgram: cannot start %1").arg(program));
         return false;

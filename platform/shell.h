@@ -12,7 +12,7 @@ bool openAddress(const QString& address);
 // `workingDirectory` (the program's own folder when empty). Returns whether
 // the program was started.
 bool startProgram(const QString& program, const QStringList& arguments = {},
-                  const QString& workingDirectory = {});
+    const QString& workingDirectory = {});
 
 // The separator and executable suffix of this platform's paths and names.
 inline constexpr char kPathSeparator = '/';

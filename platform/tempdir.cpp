@@ -25,7 +25,7 @@ QString privateTempDirUnder(const QString& base, const QString& leaf)
                      .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
         return {};
     }
-    struct stat st {};
+    struct stat st { };
     if (::lstat(native.constData(), &st) != 0) {
         logEvent(QStringLiteral("GetTempDir: cannot examine %1: %2")
                      .arg(path, QString::fromLocal8Bit(std::strerror(errno))));
@@ -57,8 +57,7 @@ QString GetTempDir()
     QByteArray tmp = qgetenv("TMPDIR");
     if (tmp.isEmpty())
         tmp = "/tmp";
-    return privateTempDirUnder(QFile::decodeName(tmp),
-                               QStringLiteral("kest-%1").arg(::geteuid()));
+    return privateTempDirUnder(QFile::decodeName(tmp), QStringLiteral("kest-%1").arg(::geteuid()));
 }
 
 } // namespace kest

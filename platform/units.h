@@ -15,9 +15,21 @@ inline int roundHalfEven(double value)
     return static_cast<int>(std::nearbyint(value)); // default FE_TONEAREST mode
 }
 
-inline constexpr int twipsToPixels(int twips) { return twips / kTwipsPerPixel; }
-inline constexpr int pixelsToTwips(int pixels) { return pixels * kTwipsPerPixel; }
-inline int himetricToPixels(double himetric) { return roundHalfEven(himetric / kHimetricPerPixel); }
-inline int pixelsToHimetric(int pixels) { return roundHalfEven(pixels * kHimetricPerPixel); }
+inline constexpr int twipsToPixels(int twips)
+{
+    return twips / kTwipsPerPixel;
+}
+inline constexpr int pixelsToTwips(int pixels)
+{
+    return pixels * kTwipsPerPixel;
+}
+inline int himetricToPixels(double himetric)
+{
+    return roundHalfEven(himetric / kHimetricPerPixel);
+}
+inline int pixelsToHimetric(int pixels)
+{
+    return roundHalfEven(pixels * kHimetricPerPixel);
+}
 
 } // namespace kest

@@ -5,8 +5,14 @@
 
 namespace kest::test {
 
-QString sourceDir() { return qEnvironmentVariable("KEST_SOURCE_DIR", QStringLiteral(".")); }
-QString binaryDir() { return qEnvironmentVariable("KEST_BINARY_DIR", QStringLiteral(".")); }
+QString sourceDir()
+{
+    return qEnvironmentVariable("KEST_SOURCE_DIR", QStringLiteral("."));
+}
+QString binaryDir()
+{
+    return qEnvironmentVariable("KEST_BINARY_DIR", QStringLiteral("."));
+}
 
 int freePort()
 {

@@ -69,13 +69,14 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
     if (text.size() < prefix.size())
         return false;
     return std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        return std::tolower(static_cast<unsigned char>(a))
+            == std::tolower(static_cast<unsigned char>(b));
     });
 }
 
 bool isHttpUrl(std::string_view url)
 {
-    for (std::string_view scheme : {std::string_view("http://"), std::string_view("https://")}) {
+    for (std::string_view scheme : { std::string_view("http://"), std::string_view("https://") }) {
         if (startsWithNoCase(url, scheme) && url.size() > scheme.size())
             return url.find_first_of(std::string_view("\0 \t", 3)) == std::string_view::npos;
     }
@@ -108,7 +109,7 @@ ManifestFiles manifestFiles(std::string_view bytes)
             result.files.clear();
             return result;
         }
-        result.files.push_back({std::string(url), std::move(name)});
+        result.files.push_back({ std::string(url), std::move(name) });
     }
     if (result.files.empty())
         result.error = ManifestError::NoFileLine;
@@ -133,8 +134,9 @@ const char* describe(ManifestError error)
 std::string buildUpdaterCommandLine(std::string_view launcherExecutablePath)
 {
     const size_t slash = launcherExecutablePath.rfind('/');
-    std::string_view name = slash == std::string_view::npos ? launcherExecutablePath
-                                                            : launcherExecutablePath.substr(slash + 1);
+    std::string_view name = slash == std::string_view::npos
+        ? launcherExecutablePath
+        : launcherExecutablePath.substr(slash + 1);
     std::string folder(slash == std::string_view::npos ? std::string_view(".")
                                                        : launcherExecutablePath.substr(0, slash));
     if (folder.empty())
@@ -142,7 +144,8 @@ std::string buildUpdaterCommandLine(std::string_view launcherExecutablePath)
     // The launcher's name without an extension, then the platform's suffix
     // (none here), as the updater expects to find it after the update.
     const size_t dot = name.rfind('.');
-    const std::string_view stem = (dot == std::string_view::npos || dot == 0) ? name : name.substr(0, dot);
+    const std::string_view stem
+        = (dot == std::string_view::npos || dot == 0) ? name : name.substr(0, dot);
     return folder + "|" + folder + "/" + std::string(stem);
 }
 
@@ -153,7 +156,7 @@ std::optional<UpdaterCommandLine> parseUpdaterCommandLine(std::string_view comma
         return std::nullopt;
     std::string_view launcher = commandLine.substr(bar + 1);
     launcher = launcher.substr(0, launcher.find('|'));
-    UpdaterCommandLine result{std::string(commandLine.substr(0, bar)), std::string(launcher)};
+    UpdaterCommandLine result { std::string(commandLine.substr(0, bar)), std::string(launcher) };
     if (result.installFolder.empty() || result.launcherPath.empty()
         || result.installFolder.find('\0') != std::string::npos
         || result.launcherPath.find('\0') != std::string::npos)

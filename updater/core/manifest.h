@@ -42,15 +42,15 @@ struct ManifestFile {
 
 enum class ManifestError {
     None,
-    NoFileLine,   // nothing to download: every bare-LF manifest ends here
-    BadUrl,       // a URL that is not http:// or https://
-    BadFileName,  // "", "." or ".." (or a name with a NUL): it would not name a file
+    NoFileLine, // nothing to download: every bare-LF manifest ends here
+    BadUrl, // a URL that is not http:// or https://
+    BadFileName, // "", "." or ".." (or a name with a NUL): it would not name a file
 };
 
 struct ManifestFiles {
     std::vector<ManifestFile> files; // in download order; the launcher is last
     ManifestError error = ManifestError::None;
-    std::string badLine;             // the line that was refused, for the event log
+    std::string badLine; // the line that was refused, for the event log
 };
 
 // The file lines of a manifest, checked before anything is written: lines

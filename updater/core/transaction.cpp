@@ -30,7 +30,7 @@ bool syncPath(const std::string& path, bool directory)
 
 bool exists(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     return ::lstat(path.c_str(), &st) == 0;
 }
 
@@ -41,7 +41,10 @@ mode_t currentUmask()
     return mask;
 }
 
-std::string errnoText() { return std::strerror(errno); }
+std::string errnoText()
+{
+    return std::strerror(errno);
+}
 
 // File names are written one per line; a name holding a line end would not
 // read back, so it is escaped.
@@ -77,13 +80,17 @@ std::string unescape(const std::string& text)
 
 } // namespace
 
-InstallTransaction::InstallTransaction(std::string installFolder) : m_folder(std::move(installFolder))
+InstallTransaction::InstallTransaction(std::string installFolder)
+    : m_folder(std::move(installFolder))
 {
     if (m_folder.empty() || m_folder.back() != '/')
         m_folder += '/';
 }
 
-std::string InstallTransaction::stagingFolder() const { return m_folder + kStaging; }
+std::string InstallTransaction::stagingFolder() const
+{
+    return m_folder + kStaging;
+}
 
 std::string InstallTransaction::stagedPath(const std::string& fileName) const
 {
@@ -139,7 +146,7 @@ bool InstallTransaction::readJournal(std::string& state, std::vector<Entry>& ent
         }
         if (line.size() < 3 || (line[0] != '0' && line[0] != '1') || line[1] != ' ')
             return false;
-        entries.push_back({unescape(line.substr(2)), line[0] == '1'});
+        entries.push_back({ unescape(line.substr(2)), line[0] == '1' });
     }
     // A journal is renamed into place whole, so a torn one is not ours.
     return ended && (state == "committing" || state == "committed");
@@ -192,7 +199,7 @@ bool InstallTransaction::begin()
 {
     // The install folder must already be there: creating it would install
     // somewhere the launcher never was.
-    struct stat st {};
+    struct stat st { };
     if (::stat(m_folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return fail("the install folder " + m_folder + " does not exist");
     if (!recover())
@@ -218,8 +225,8 @@ bool InstallTransaction::commit(const std::vector<std::string>& fileNames)
         const std::string target = m_folder + name;
         const std::string staged = stagedPath(name);
         const bool launcher = i + 1 == fileNames.size();
-        struct stat st {};
-        Entry entry{name, ::stat(target.c_str(), &st) == 0};
+        struct stat st { };
+        Entry entry { name, ::stat(target.c_str(), &st) == 0 };
 
         // The same name listed twice: the later download is the one that counts.
         bool duplicate = false;

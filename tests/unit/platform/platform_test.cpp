@@ -23,14 +23,16 @@ namespace {
 
 mode_t modeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st { };
     EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
     return st.st_mode & 07777;
 }
 
 class ScopedEnv {
 public:
-    ScopedEnv(const char* name, const QByteArray& value) : m_name(name), m_old(qgetenv(name))
+    ScopedEnv(const char* name, const QByteArray& value)
+        : m_name(name)
+        , m_old(qgetenv(name))
     {
         m_had = qEnvironmentVariableIsSet(name);
         if (value.isNull())
@@ -138,7 +140,8 @@ TEST(Resources, MissingResourceIsAnErrorAndTouchesNothing)
 TEST(Resources, PathsAreByTypeAndId)
 {
     EXPECT_EQ(kest::resourcePath(102, QStringLiteral("png")), QStringLiteral(":/res/PNG/102"));
-    EXPECT_EQ(kest::resourcePath(101, QStringLiteral("UPDATE")), QStringLiteral(":/res/UPDATE/101"));
+    EXPECT_EQ(
+        kest::resourcePath(101, QStringLiteral("UPDATE")), QStringLiteral(":/res/UPDATE/101"));
 }
 
 TEST(Units, ConvertEachWayWithHalfToEven)
@@ -156,10 +159,10 @@ TEST(Units, ConvertEachWayWithHalfToEven)
 TEST(Messages, QtEventsMapToTheirWindowMessages)
 {
     const QPointF at(3, 4);
-    QMouseEvent leftDown(QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton,
-                         Qt::NoModifier);
-    QMouseEvent rightUp(QEvent::MouseButtonRelease, at, at, Qt::RightButton, Qt::NoButton,
-                        Qt::NoModifier);
+    QMouseEvent leftDown(
+        QEvent::MouseButtonPress, at, at, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent rightUp(
+        QEvent::MouseButtonRelease, at, at, Qt::RightButton, Qt::NoButton, Qt::NoModifier);
     QMouseEvent move(QEvent::MouseMove, at, at, Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QEvent leave(QEvent::Leave);
     QEvent close(QEvent::Close);

@@ -8,8 +8,9 @@ TEST(PropertyBag, KeysAreLowerCaseAndMatchWithoutCase)
 {
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("BackColor"), QStringLiteral("16777215"), QStringLiteral("0"));
-    EXPECT_EQ(bag.keys(), QStringList{QStringLiteral("backcolor")});
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("BACKCOLOR"), 0).toString(), QStringLiteral("16777215"));
+    EXPECT_EQ(bag.keys(), QStringList { QStringLiteral("backcolor") });
+    EXPECT_EQ(
+        bag.ReadProperty(QStringLiteral("BACKCOLOR"), 0).toString(), QStringLiteral("16777215"));
     bag.WriteProperty(QStringLiteral("backCOLOR"), QStringLiteral("5"), QStringLiteral("0"));
     EXPECT_EQ(bag.count(), 1);
     EXPECT_EQ(bag.ReadProperty(QStringLiteral("backcolor")).toString(), QStringLiteral("5"));
@@ -36,9 +37,9 @@ TEST(PropertyBag, RecordsReadAndWriteOrders)
     bag.WriteProperty(QStringLiteral("A"), 2, 0);
     bag.ReadProperty(QStringLiteral("a"), 0);
     bag.ReadProperty(QStringLiteral("Z"), 0);
-    EXPECT_EQ(bag.writeOrder(), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
-    EXPECT_EQ(bag.readOrder(), (QStringList{QStringLiteral("a"), QStringLiteral("z")}));
-    EXPECT_EQ(bag.keys(), (QStringList{QStringLiteral("b"), QStringLiteral("a")}));
+    EXPECT_EQ(bag.writeOrder(), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
+    EXPECT_EQ(bag.readOrder(), (QStringList { QStringLiteral("a"), QStringLiteral("z") }));
+    EXPECT_EQ(bag.keys(), (QStringList { QStringLiteral("b"), QStringLiteral("a") }));
 }
 
 TEST(PropertyBag, ExtentIsStoredInHimetric)
@@ -56,9 +57,11 @@ TEST(PropertyBag, TextFormRoundTripsAndSkipsJunk)
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("Caption"), QStringLiteral("登录\nline=2\\x"), QString());
     bag.WriteProperty(QStringLiteral("Value"), -1, 0);
-    const PropertyBag back = PropertyBag::fromText(bag.toText() + QStringLiteral("\n=nokey\nnoequals\n"));
+    const PropertyBag back
+        = PropertyBag::fromText(bag.toText() + QStringLiteral("\n=nokey\nnoequals\n"));
     EXPECT_EQ(back.keys(), bag.keys());
     PropertyBag copy = back;
-    EXPECT_EQ(copy.ReadProperty(QStringLiteral("caption")).toString(), QStringLiteral("登录\nline=2\\x"));
+    EXPECT_EQ(
+        copy.ReadProperty(QStringLiteral("caption")).toString(), QStringLiteral("登录\nline=2\\x"));
     EXPECT_EQ(copy.ReadProperty(QStringLiteral("value")).toInt(), -1);
 }

@@ -12,7 +12,7 @@ struct VersionCase {
     bool current; // against own version 1.1.0
 };
 
-class ManifestVersion : public ::testing::TestWithParam<VersionCase> {};
+class ManifestVersion : public ::testing::TestWithParam<VersionCase> { };
 
 TEST_P(ManifestVersion, ReadsTheFirstVersionLineExactly)
 {
@@ -22,27 +22,26 @@ TEST_P(ManifestVersion, ReadsTheFirstVersionLineExactly)
     EXPECT_EQ(current, c.current);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ManifestVersion,
+INSTANTIATE_TEST_SUITE_P(Cases, ManifestVersion,
     ::testing::Values(
-        VersionCase{"Plain", "version=1.1.0\r\nany|http://h/kest\r\n", "1.1.0", true},
-        VersionCase{"UpperCaseKeyMatches", "VERSION=1.1.0\r\n", "1.1.0", true},
-        VersionCase{"SpacesAroundSeparatorDiffer", "version = 1.1.0\r\n", "= 1.1.0", false},
-        VersionCase{"OnlyTheFirstCounts", "version=1.0.0\r\nversion=1.1.0\r\n", "1.0.0", false},
-        VersionCase{"OlderStillOffers", "version=1.0.9\r\n", "1.0.9", false},
-        VersionCase{"LeadingZeroOffers", "version=1.1.00\r\n", "1.1.00", false},
-        VersionCase{"TrailingSpacesTrimmed", "version:1.1.0   \r\n", "1.1.0", true},
-        VersionCase{"NoEndOnLastLine", "x|y\r\nversion=1.1.0", "1.1.0", true},
-        VersionCase{"CrAloneEndsALine", "version=1.1.0\rany|http://h/k", "1.1.0", true},
-        VersionCase{"BareLfIsOneLine", "version=1.1.0\nany|http://h/k\n", "1.1.0\nany|http://h/k\n",
-                    false},
-        VersionCase{"VersionInsideAFileLine", "file|http://h/version/x\r\n", "p://h/version/x",
-                    false},
-        VersionCase{"ShortLine", "version\r\n", "", false},
-        VersionCase{"Empty", "", std::nullopt, false},
-        VersionCase{"NoVersionLine", "any|http://h/kest\r\n", std::nullopt, false},
-        VersionCase{"BinaryJunk", "\x01\xff\xfe\0version\0\r\n"s, "ion\0"s, false},
-        VersionCase{"NonAscii", "版本version=1.1.0\r\n", "rsion=1.1.0", false}),
+        VersionCase { "Plain", "version=1.1.0\r\nany|http://h/kest\r\n", "1.1.0", true },
+        VersionCase { "UpperCaseKeyMatches", "VERSION=1.1.0\r\n", "1.1.0", true },
+        VersionCase { "SpacesAroundSeparatorDiffer", "version = 1.1.0\r\n", "= 1.1.0", false },
+        VersionCase { "OnlyTheFirstCounts", "version=1.0.0\r\nversion=1.1.0\r\n", "1.0.0", false },
+        VersionCase { "OlderStillOffers", "version=1.0.9\r\n", "1.0.9", false },
+        VersionCase { "LeadingZeroOffers", "version=1.1.00\r\n", "1.1.00", false },
+        VersionCase { "TrailingSpacesTrimmed", "version:1.1.0   \r\n", "1.1.0", true },
+        VersionCase { "NoEndOnLastLine", "x|y\r\nversion=1.1.0", "1.1.0", true },
+        VersionCase { "CrAloneEndsALine", "version=1.1.0\rany|http://h/k", "1.1.0", true },
+        VersionCase { "BareLfIsOneLine", "version=1.1.0\nany|http://h/k\n",
+            "1.1.0\nany|http://h/k\n", false },
+        VersionCase {
+            "VersionInsideAFileLine", "file|http://h/version/x\r\n", "p://h/version/x", false },
+        VersionCase { "ShortLine", "version\r\n", "", false },
+        VersionCase { "Empty", "", std::nullopt, false },
+        VersionCase { "NoVersionLine", "any|http://h/kest\r\n", std::nullopt, false },
+        VersionCase { "BinaryJunk", "\x01\xff\xfe\0version\0\r\n"s, "ion\0"s, false },
+        VersionCase { "NonAscii", "版本version=1.1.0\r\n", "rsion=1.1.0", false }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ManifestVersion, VeryLongLineIsReadWhole)
@@ -73,16 +72,16 @@ TEST(ManifestFiles, RefusesDamagedManifestsWhole)
         ManifestError error;
     };
     const Bad cases[] = {
-        {"", ManifestError::NoFileLine},
-        {"version=2.0.0\r\n", ManifestError::NoFileLine},
-        {"version=2.0.0\nany|http://h/kest\n", ManifestError::NoFileLine}, // bare LF
-        {"a|http://h/ok\r\nb|ftp://h/kest\r\n", ManifestError::BadUrl},
-        {"a|file:///etc/passwd\r\n", ManifestError::BadUrl},
-        {"a|/kest\r\n", ManifestError::BadUrl},
-        {"a|http://\r\n", ManifestError::BadUrl},
-        {"a|http://h/dir/\r\n", ManifestError::BadFileName},
-        {"a|http://h/.\r\n", ManifestError::BadFileName},
-        {"a|http://h/..\r\n", ManifestError::BadFileName},
+        { "", ManifestError::NoFileLine },
+        { "version=2.0.0\r\n", ManifestError::NoFileLine },
+        { "version=2.0.0\nany|http://h/kest\n", ManifestError::NoFileLine }, // bare LF
+        { "a|http://h/ok\r\nb|ftp://h/kest\r\n", ManifestError::BadUrl },
+        { "a|file:///etc/passwd\r\n", ManifestError::BadUrl },
+        { "a|/kest\r\n", ManifestError::BadUrl },
+        { "a|http://\r\n", ManifestError::BadUrl },
+        { "a|http://h/dir/\r\n", ManifestError::BadFileName },
+        { "a|http://h/.\r\n", ManifestError::BadFileName },
+        { "a|http://h/..\r\n", ManifestError::BadFileName },
     };
     for (const Bad& c : cases) {
         const auto result = manifestFiles(c.manifest);

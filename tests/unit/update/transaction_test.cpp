@@ -31,8 +31,8 @@ Tree snapshot(const std::string& folder)
 {
     Tree tree;
     const QDir dir(QString::fromStdString(folder));
-    const auto entries =
-        dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    const auto entries
+        = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo& info : entries) {
         QFile f(info.filePath());
         std::string bytes = "<dir>";
@@ -45,7 +45,7 @@ Tree snapshot(const std::string& folder)
 
 mode_t modeOf(const std::string& path)
 {
-    struct stat st {};
+    struct stat st { };
     ::stat(path.c_str(), &st);
     return st.st_mode & 07777;
 }
@@ -66,9 +66,10 @@ struct Install {
         writeFile(t.stagedPath("extra.txt"), "new extra", 0600);
         writeFile(t.stagedPath("kest"), "new launcher", 0600);
     }
-    const std::vector<std::string> names{"data.pak", "extra.txt", "kest"};
-    const Tree before{{"kest", "old launcher"}, {"data.pak", "old data"}};
-    const Tree after{{"kest", "new launcher"}, {"data.pak", "new data"}, {"extra.txt", "new extra"}};
+    const std::vector<std::string> names { "data.pak", "extra.txt", "kest" };
+    const Tree before { { "kest", "old launcher" }, { "data.pak", "old data" } };
+    const Tree after { { "kest", "new launcher" }, { "data.pak", "new data" },
+        { "extra.txt", "new extra" } };
 };
 
 } // namespace
@@ -82,7 +83,7 @@ TEST(InstallTransaction, CommitMovesEveryFileInAndKeepsModes)
     t.setStepHook([&](const std::string& s) { steps.push_back(s); });
     ASSERT_TRUE(t.commit(install.names)) << t.error();
     EXPECT_EQ(snapshot(install.folder), install.after);
-    EXPECT_EQ(modeOf(install.folder + "data.pak"), 0640u);  // the replaced file's mode
+    EXPECT_EQ(modeOf(install.folder + "data.pak"), 0640u); // the replaced file's mode
     EXPECT_EQ(modeOf(install.folder + "kest") & 0700, 0700u); // launcher: runnable
     // The launcher is moved last.
     const auto launcher = std::find(steps.begin(), steps.end(), "renamed:kest");
@@ -98,7 +99,7 @@ TEST(InstallTransaction, NewLauncherGetsItsExecBitFromScratch)
     InstallTransaction t(folder);
     ASSERT_TRUE(t.begin());
     writeFile(t.stagedPath("kest"), "new launcher", 0600);
-    ASSERT_TRUE(t.commit({"kest"}));
+    ASSERT_TRUE(t.commit({ "kest" }));
     EXPECT_NE(modeOf(folder + "kest") & S_IXUSR, 0u);
 }
 
@@ -146,8 +147,8 @@ TEST(InstallTransaction, ADirectoryWhereAFileGoesIsRefused)
     QFile::remove(QString::fromStdString(install.folder + "data.pak"));
     ASSERT_TRUE(QDir().mkpath(QString::fromStdString(install.folder + "data.pak/inside")));
     EXPECT_FALSE(t.commit(install.names));
-    EXPECT_EQ(snapshot(install.folder),
-              (Tree{{"kest", "old launcher"}, {"data.pak", "<dir>"}}));
+    EXPECT_EQ(
+        snapshot(install.folder), (Tree { { "kest", "old launcher" }, { "data.pak", "<dir>" } }));
 }
 
 TEST(InstallTransaction, BeginFailsCleanlyOnAFolderThatCannotBeWritten)
@@ -172,10 +173,8 @@ TEST(InstallTransaction, BeginFailsCleanlyOnAFolderThatCannotBeWritten)
 // and nothing hidden behind.
 TEST(InstallTransaction, RecoversFromACrashAtEveryStep)
 {
-    const std::vector<std::string> points{"backups-made",     "journal-written",
-                                          "renamed:data.pak", "renamed:extra.txt",
-                                          "renamed:kest",     "journal-committed",
-                                          "done",             "during-download"};
+    const std::vector<std::string> points { "backups-made", "journal-written", "renamed:data.pak",
+        "renamed:extra.txt", "renamed:kest", "journal-committed", "done", "during-download" };
     for (const std::string& point : points) {
         SCOPED_TRACE(point);
         Install install;
