@@ -1,0 +1,51 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kest::demo {
+
+// What /pcLogin/ answers, so tests can play a platform that fails.
+enum class LoginMode {
+    Normal, // the login page
+    Short, // a page whose document element holds fewer than 1500 characters
+    Error500, // status 500 with a short body
+    Slow, // a page whose body never ends, so the document never completes
+};
+
+// One file the manifest lists: served at /gamehome/kest/files/<name>.
+struct ServedFile {
+    std::string name;
+    std::string localPath;
+};
+
+struct Options {
+    int port = KEST_DEMO_DEFAULT_PORT; // 0: let the system pick a free one
+    std::string version = KEST_DEMO_DEFAULT_VERSION;
+    std::vector<ServedFile> files; // in manifest order; the launcher goes last
+    std::string logPath; // empty: stderr
+    LoginMode loginMode = LoginMode::Normal;
+    std::string manifestFile; // non-empty: served verbatim instead of the built manifest
+    std::uint64_t fileRate = 0; // bytes per second for the listed files; 0: unlimited
+    bool help = false;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error; // empty when the command line was understood
+};
+
+// Reads the arguments after the program name. Checks everything it can before
+// the server starts (names, numbers, that the named local files are readable),
+// so a mistake ends the program with a message instead of a broken platform.
+ParseResult parseCommandLine(const std::vector<std::string>& arguments);
+
+std::string usageText();
+
+// A file name the manifest can carry: the updater takes the name from the URL
+// after its last "/", and a line that contains "version" counts as the
+// version line, so both are ruled out, as are characters a URL would escape.
+bool isValidFileName(const std::string& name);
+
+} // namespace kest::demo
