@@ -1,0 +1,36 @@
+#pragma once
+
+#include "encoders.h"
+
+#include <QImage>
+#include <QList>
+
+// Every picture of the two programs, drawn from scratch. Images come back as
+// Format_ARGB32; the 24-bit bitmaps are fully opaque and keep transparency, where
+// the skins want some, as magenta RGB(255, 0, 255).
+namespace resgen {
+
+// kest
+QList<IconImage> appIcon(); // ICON 101: 16 (8-bit), 16, 24, 32, 48 (32-bit)
+QImage loginBackground(); // PNG 101, 888 x 518, hard alpha edges
+QImage splash(); // PNG 102, 356 x 122, hard alpha edges
+QImage webMin(); // BITMAP 101, 72 x 18, three 24 x 18 frames
+QImage webMinMax(); // BITMAP 102, 150 x 18, six 25 x 18 frames (toggle)
+QImage webClose(); // BITMAP 103, 129 x 18, three 43 x 18 frames
+QImage webTool(); // BITMAP 104, 72 x 18, three 24 x 18 frames
+QImage logo(); // BITMAP 105, 29 x 29 with alpha
+QImage tabSkin0(); // BITMAP 106, 415 x 25, trapezoid tabs
+QImage tabSkin1(); // BITMAP 107, 421 x 28, capsule tabs
+QImage captionSkin(); // BITMAP 108, 94 x 85 (both programs)
+QImage answerStrip(); // BITMAP 109, 225 x 22, three 75 x 22 faces (exit dialog)
+
+// Update
+QImage progressSkin(); // BITMAP 101, 10 x 10
+QImage updateClose(); // BITMAP 103, 123 x 17, three 41 x 17 frames
+
+// The caption gradient row colours that the tab strip background column holds:
+// skin 0's 25 rows are drawn 1:1, skin 1's 28 rows are stretched to the 32-pixel strip.
+// The strip sits 3 pixels below the top of the caption bar.
+inline constexpr int tabStripTop = 3;
+
+} // namespace resgen
