@@ -1,14 +1,49 @@
 #include "platform/eventlog.h"
+#include "platform/shell.h"
+#include "platform/tempdir.h"
+#include "skin/captionbar.h"
+#include "updater/UpdateFrm.h"
+#include "updater/core/manifest.h"
 
 #include <QApplication>
+#include <QLockFile>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     kest::setEventLogIdent(QStringLiteral("Update"));
-    // Without an install folder and launcher on the command line there is
-    // nothing to update: the updater was started by hand.
-    if (app.arguments().size() < 2)
+    kest::setSkinProgram(kest::SkinProgram::Updater);
+
+    // The launcher passes one argument, "install folder|launcher path"; a
+    // shell that split it at spaces is forgiven by joining the pieces again.
+    QStringList arguments = app.arguments();
+    arguments.removeFirst();
+    const QString commandLine = arguments.join(QLatin1Char(' '));
+    if (commandLine.isEmpty())
         return 0;
+    const auto parsed = kest::update::parseUpdaterCommandLine(commandLine.toStdString());
+    if (!parsed) {
+        kest::logEvent(
+            QStringLiteral("started without an install folder and launcher: %1").arg(commandLine));
+        return 0;
+    }
+
+    const QString tempDir = kest::GetTempDir();
+    if (tempDir.isEmpty())
+        return 0; // the reason is in the event log
+    QLockFile single(tempDir + QStringLiteral("Update.lock"));
+    single.setStaleLockTime(0); // a crashed updater's lock is taken over by PID
+    if (!single.tryLock(0)) {
+        kest::logEvent(QStringLiteral("another updater is running"));
+        return 0;
+    }
+
+    QString next;
+    {
+        kest::UpdateFrm window(*parsed, tempDir + QStringLiteral("update.txt"));
+        next = window.runUpdate();
+    }
+    if (!next.isEmpty())
+        kest::startProgram(next);
     return 0;
 }

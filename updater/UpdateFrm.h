@@ -1,0 +1,61 @@
+#pragma once
+
+#include "updater/UpdateProcedure.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class QLabel;
+
+namespace kest {
+
+class BForm;
+class CKvDownLoadFile;
+class KvProgressBar;
+class iButton;
+
+// The updater's one window: a skinned caption bar, a close button that
+// cancels, the name of the file being downloaded and a progress bar.
+class UpdateFrm final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UpdateFrm)
+
+public:
+    explicit UpdateFrm(
+        update::UpdaterCommandLine commandLine, QString manifestPath, QWidget* parent = nullptr);
+    ~UpdateFrm() override;
+
+    // Shows the window and runs the update to its end; tells the player how it
+    // went and returns what to start next (empty: nothing).
+    QString runUpdate();
+
+    UpdateProcedure::Outcome outcome() const { return m_outcome; }
+    CKvDownLoadFile& downloader() { return *m_downfile; }
+
+    // The progress bar holds 32-bit values: larger files are scaled down.
+    static int scaledProgress(qint64 value, qint64 total);
+
+    static const QString kSuccessText;
+    static const QString kFailureText;
+    static const QString kCancelQuestion;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void m_downfile_QueryFileInfo(qint64 dwFileTotalLen);
+    void m_downfile_Loading(qint64 dwRecivedLen);
+    void closebtn_Click();
+
+    std::unique_ptr<CKvDownLoadFile> m_downfile;
+    std::unique_ptr<UpdateProcedure> m_procedure;
+    BForm* BForm1 = nullptr;
+    iButton* closebtn = nullptr;
+    QLabel* Label1 = nullptr;
+    KvProgressBar* KvProgressBar1 = nullptr;
+    qint64 m_total = 0;
+    UpdateProcedure::Outcome m_outcome = UpdateProcedure::Outcome::NothingToDo;
+};
+
+} // namespace kest

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "updater/core/manifest.h"
+
+#include <QObject>
+#include <QString>
+
+namespace kest {
+
+class CKvDownLoadFile;
+
+// The updater's work without its window: read the manifest the launcher left,
+// download every listed file into a hidden staging folder of the install
+// folder, and only when all of them arrived complete move them into place in
+// one transaction (the launcher last). A failure or a cancel leaves the
+// install folder as it was.
+class UpdateProcedure final : public QObject {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(UpdateProcedure)
+
+public:
+    enum class Outcome {
+        Updated, // every file is in place; start launcherToStart()
+        Cancelled, // the player stopped it; nothing changed; start the previous launcher
+        Failed, // a download, the disk or the manifest failed; nothing changed
+        NothingToDo, // no manifest to read: the updater ends quietly
+    };
+    Q_ENUM(Outcome)
+
+    UpdateProcedure(update::UpdaterCommandLine commandLine, QString manifestPath,
+        CKvDownLoadFile& downloader, QObject* parent = nullptr);
+
+    Outcome run();
+    // Stops the running download before its next block and ends the procedure
+    // after it. Safe to call from the downloader's own event pump.
+    void cancel();
+    bool isCancelled() const { return m_cancelled; }
+
+    // What to start when the procedure has ended: the last listed file after
+    // an update, the launcher that was there before otherwise.
+    QString launcherToStart() const { return m_launcherToStart; }
+    // Why it failed, for the event log.
+    QString error() const { return m_error; }
+
+signals:
+    // A file's download starts; the window shows its name.
+    void fileStarted(const QString& fileName);
+
+private:
+    Outcome failWith(const QString& why);
+
+    update::UpdaterCommandLine m_commandLine;
+    QString m_manifestPath;
+    CKvDownLoadFile& m_downloader;
+    bool m_cancelled = false;
+    QString m_launcherToStart;
+    QString m_error;
+};
+
+} // namespace kest
