@@ -25,9 +25,14 @@ void LoadedForms::formUnloaded(QObject* form)
     std::erase_if(m_forms, [form](const QPointer<QObject>& f) { return f.isNull() || f == form; });
     if (m_forms.empty()) {
         emit noFormLeft();
-        // Quit from the event loop, so the unloading form finishes its own steps first.
+        // Quit from the event loop, so the unloading form finishes its own
+        // steps first; a form loaded meanwhile (the next window of a hand-over)
+        // keeps the program running.
         if (QCoreApplication* app = QCoreApplication::instance())
-            QTimer::singleShot(0, app, [] { QCoreApplication::quit(); });
+            QTimer::singleShot(0, app, [this] {
+                if (count() == 0)
+                    QCoreApplication::quit();
+            });
     }
 }
 

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -207,4 +208,20 @@ TEST(LoadedForms, QuitsOnlyWhenTheLastFormUnloads)
     forms.formUnloaded(&main);
     EXPECT_EQ(none.count(), 1);
     EXPECT_EQ(forms.count(), 0);
+}
+
+TEST(LoadedForms, AFormLoadedRightAfterTheLastUnloadKeepsTheProgramRunning)
+{
+    // The login windows unload and the main window loads in the same turn of
+    // the event loop: the queued quit must see the new form and stay its hand.
+    auto& forms = kest::LoadedForms::instance();
+    QObject login, main;
+    forms.formLoaded(&login);
+    forms.formUnloaded(&login);
+    forms.formLoaded(&main);
+    QTimer::singleShot(100, qApp, [] { QCoreApplication::exit(42); });
+    EXPECT_EQ(QCoreApplication::exec(), 42);
+    forms.formUnloaded(&main);
+    QTimer::singleShot(100, qApp, [] { QCoreApplication::exit(42); });
+    EXPECT_EQ(QCoreApplication::exec(), 0); // now nothing is loaded: it quits
 }
