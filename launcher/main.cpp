@@ -1,11 +1,32 @@
-#include "platform/deploy.h"
+#include "launcher/LoadFrm.h"
+#include "launcher/LoginPage.h"
 #include "platform/eventlog.h"
+#include "updater/core/transaction.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QStringList>
 
 int main(int argc, char* argv[])
 {
+    // The launcher places, shapes and stacks its own windows, which only X11
+    // allows; on a Wayland desktop it runs through XWayland.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    kest::LoginPage::registerAppScheme();
+
     QApplication app(argc, argv);
+    // The process ends when no window is left loaded, not when the last one
+    // is hidden: see kest::LoadedForms.
+    QApplication::setQuitOnLastWindowClosed(false);
     kest::setEventLogIdent(QStringLiteral("kest"));
-    return 0;
+    // An update cut short (kill -9, a power cut) is finished or undone before
+    // anything runs from this folder.
+    if (kest::update::InstallTransaction installed(
+            QFile::encodeName(QCoreApplication::applicationDirPath()).toStdString());
+        !installed.recover())
+        kest::logEvent(QString::fromStdString("start-up: " + installed.error()));
+
+    kest::LoadFrm::startUp(QCoreApplication::arguments().mid(1).join(QLatin1Char(' ')));
+    return app.exec();
 }

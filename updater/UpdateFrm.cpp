@@ -8,8 +8,11 @@
 #include "skin/iButton.h"
 #include "updater/CKvDownLoadFile.h"
 
+#include <QAbstractButton>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -115,11 +118,33 @@ void UpdateFrm::m_downfile_Loading(qint64 dwRecivedLen)
 
 void UpdateFrm::closebtn_Click()
 {
-    // The question is modal inside the downloader's event pass; the transfer
-    // waits meanwhile and its stall clock does not run.
-    if (MsgBox(this, kCancelQuestion, kTitle, MsgIcon::Question, MsgButtons::YesNo)
-        == MsgAnswer::Yes)
-        m_procedure->cancel();
+    if (m_question) {
+        m_question->raise();
+        m_question->activateWindow();
+        return;
+    }
+    // Asked without a nested event loop: a box run with exec() inside the
+    // downloader's event pass would hold the transfer, and a server that
+    // waits no longer for a silent client (five seconds for some) would drop
+    // it while the player reads the question.
+    auto* box = new QMessageBox(
+        QMessageBox::Question, kTitle, kCancelQuestion, QMessageBox::Yes | QMessageBox::No, this);
+    box->setDefaultButton(QMessageBox::Yes);
+    box->setEscapeButton(QMessageBox::No);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::buttonClicked, this, [this, box](QAbstractButton* button) {
+        if (box->standardButton(button) == QMessageBox::Yes && m_running)
+            m_procedure->cancel();
+    });
+    m_question = box;
+    box->open();
+}
+
+void UpdateFrm::closeEvent(QCloseEvent* event)
+{
+    event->ignore();
+    if (m_running)
+        closebtn_Click();
 }
 
 void UpdateFrm::resizeEvent(QResizeEvent* event)
@@ -141,7 +166,11 @@ void UpdateFrm::resizeEvent(QResizeEvent* event)
 QString UpdateFrm::runUpdate()
 {
     show();
+    m_running = true;
     m_outcome = m_procedure->run();
+    m_running = false;
+    // A question still open has lost its subject.
+    delete m_question.data();
     switch (m_outcome) {
     case UpdateProcedure::Outcome::Updated:
         MsgBox(this, kSuccessText, kTitle, MsgIcon::Information);

@@ -2,11 +2,13 @@
 
 #include "updater/UpdateProcedure.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 
 class QLabel;
+class QMessageBox;
 
 namespace kest {
 
@@ -42,12 +44,17 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Closed by the window manager: asked like the close button.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void m_downfile_QueryFileInfo(qint64 dwFileTotalLen);
     void m_downfile_Loading(qint64 dwRecivedLen);
     void closebtn_Click();
 
+    // The close question while it is open. It is not modal to the process:
+    // the download goes on while the player makes up his mind.
+    QPointer<QMessageBox> m_question;
     std::unique_ptr<CKvDownLoadFile> m_downfile;
     std::unique_ptr<UpdateProcedure> m_procedure;
     BForm* BForm1 = nullptr;
@@ -55,6 +62,7 @@ private:
     QLabel* Label1 = nullptr;
     KvProgressBar* KvProgressBar1 = nullptr;
     qint64 m_total = 0;
+    bool m_running = false;
     UpdateProcedure::Outcome m_outcome = UpdateProcedure::Outcome::NothingToDo;
 };
 

@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <algorithm>
+
 namespace kest {
 
 UpdateProcedure::UpdateProcedure(update::UpdaterCommandLine commandLine, QString manifestPath,
@@ -43,7 +45,12 @@ UpdateProcedure::Outcome UpdateProcedure::run()
         logEvent(QStringLiteral("update: no manifest at %1; nothing to do").arg(m_manifestPath));
         return Outcome::NothingToDo;
     }
-    const QByteArray manifest = manifestFile.readAll();
+    if (manifestFile.size() > update::kManifestSizeLimit) {
+        return failWith(
+            QStringLiteral("the manifest is damaged: %1 bytes, more than a manifest holds")
+                .arg(manifestFile.size()));
+    }
+    const QByteArray manifest = manifestFile.read(update::kManifestSizeLimit);
     manifestFile.close();
 
     // The whole manifest is checked before anything is written.
@@ -52,7 +59,14 @@ UpdateProcedure::Outcome UpdateProcedure::run()
     if (listed.error != update::ManifestError::None) {
         return failWith(QStringLiteral("the manifest is damaged: %1 (%2)")
                             .arg(QString::fromUtf8(update::describe(listed.error)),
-                                QString::fromUtf8(listed.badLine.c_str())));
+                                QString::fromUtf8(listed.badLine.data(),
+                                    qsizetype(std::min<size_t>(listed.badLine.size(), 200)))));
+    }
+    for (const update::ManifestFile& file : listed.files) {
+        if (update::InstallTransaction::isReservedName(file.fileName)) {
+            return failWith(QStringLiteral("the manifest is damaged: %1 names the staging folder")
+                                .arg(QString::fromStdString(file.url)));
+        }
     }
 
     if (!transaction.begin())

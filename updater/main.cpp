@@ -6,6 +6,7 @@
 #include "updater/core/manifest.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLockFile>
 
 int main(int argc, char* argv[])
@@ -21,7 +22,8 @@ int main(int argc, char* argv[])
     const QString commandLine = arguments.join(QLatin1Char(' '));
     if (commandLine.isEmpty())
         return 0;
-    const auto parsed = kest::update::parseUpdaterCommandLine(commandLine.toStdString());
+    const auto parsed
+        = kest::update::parseUpdaterCommandLine(QFile::encodeName(commandLine).toStdString());
     if (!parsed) {
         kest::logEvent(
             QStringLiteral("started without an install folder and launcher: %1").arg(commandLine));
@@ -43,7 +45,11 @@ int main(int argc, char* argv[])
         kest::UpdateFrm window(*parsed, tempDir + QStringLiteral("update.txt"));
         next = window.runUpdate();
     }
-    if (!next.isEmpty())
-        kest::startProgram(next);
+    // The last listed file is the new launcher; should it not start (a
+    // manifest that lists another file last), the launcher that was named on
+    // the command line is started instead, so the player is not left with none.
+    const QString launcher = QString::fromStdString(parsed->launcherPath);
+    if (!next.isEmpty() && !kest::startProgram(next) && next != launcher)
+        kest::startProgram(launcher);
     return 0;
 }

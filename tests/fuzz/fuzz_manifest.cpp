@@ -25,6 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         if (scheme != "http://" && scheme != "https://")
             std::abort();
+        for (char c : f.url) {
+            if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f)
+                std::abort();
+        }
     }
     return 0;
 }

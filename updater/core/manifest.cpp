@@ -74,11 +74,17 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
     });
 }
 
+// A bare LF stays inside a line, so a LF-only manifest's "URL" runs on into
+// the next line: control characters and spaces refuse it, as no address
+// holds them unescaped.
 bool isHttpUrl(std::string_view url)
 {
     for (std::string_view scheme : { std::string_view("http://"), std::string_view("https://") }) {
         if (startsWithNoCase(url, scheme) && url.size() > scheme.size())
-            return url.find_first_of(std::string_view("\0 \t", 3)) == std::string_view::npos;
+            return std::none_of(url.begin(), url.end(), [](char c) {
+                const auto byte = static_cast<unsigned char>(c);
+                return byte <= 0x20 || byte == 0x7f;
+            });
     }
     return false;
 }
@@ -131,23 +137,29 @@ const char* describe(ManifestError error)
     return "unknown error";
 }
 
-std::string buildUpdaterCommandLine(std::string_view launcherExecutablePath)
+std::optional<std::string> buildUpdaterCommandLine(std::string_view launcherExecutablePath)
 {
-    const size_t slash = launcherExecutablePath.rfind('/');
-    std::string_view name = slash == std::string_view::npos
-        ? launcherExecutablePath
-        : launcherExecutablePath.substr(slash + 1);
-    std::string folder(slash == std::string_view::npos ? std::string_view(".")
-                                                       : launcherExecutablePath.substr(0, slash));
+    const std::string_view path = launcherExecutablePath;
+    if (path.empty() || path.front() != '/' || path.back() == '/'
+        || path.find_first_of(std::string_view("|\0", 2)) != std::string_view::npos)
+        return std::nullopt;
+    const size_t slash = path.rfind('/');
+    std::string folder(path.substr(0, slash));
     if (folder.empty())
         folder = "/"; // the launcher lives at the root itself
-    // The launcher's name without an extension, then the platform's suffix
-    // (none here), as the updater expects to find it after the update.
-    const size_t dot = name.rfind('.');
-    const std::string_view stem
-        = (dot == std::string_view::npos || dot == 0) ? name : name.substr(0, dot);
-    return folder + "|" + folder + "/" + std::string(stem);
+    return folder + "|" + folder + "/" + std::string(path.substr(slash + 1));
 }
+
+namespace {
+
+std::string_view withoutTrailingSlashes(std::string_view path)
+{
+    while (!path.empty() && path.back() == '/')
+        path.remove_suffix(1);
+    return path;
+}
+
+} // namespace
 
 std::optional<UpdaterCommandLine> parseUpdaterCommandLine(std::string_view commandLine)
 {
@@ -157,9 +169,14 @@ std::optional<UpdaterCommandLine> parseUpdaterCommandLine(std::string_view comma
     std::string_view launcher = commandLine.substr(bar + 1);
     launcher = launcher.substr(0, launcher.find('|'));
     UpdaterCommandLine result { std::string(commandLine.substr(0, bar)), std::string(launcher) };
-    if (result.installFolder.empty() || result.launcherPath.empty()
-        || result.installFolder.find('\0') != std::string::npos
+    if (result.installFolder.empty() || result.installFolder.front() != '/'
+        || result.launcherPath.empty() || result.installFolder.find('\0') != std::string::npos
         || result.launcherPath.find('\0') != std::string::npos)
+        return std::nullopt;
+    const size_t slash = launcher.rfind('/');
+    if (slash == std::string_view::npos || slash + 1 == launcher.size()
+        || withoutTrailingSlashes(launcher.substr(0, slash))
+            != withoutTrailingSlashes(result.installFolder))
         return std::nullopt;
     if (result.installFolder.back() != '/')
         result.installFolder += '/';

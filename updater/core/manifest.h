@@ -11,6 +11,10 @@
 
 namespace kest::update {
 
+// The manifest is a few hundred bytes; a reader takes no more than this, so
+// a broken or hostile server cannot make either program hold gigabytes.
+inline constexpr long long kManifestSizeLimit = 1 << 20;
+
 // Lines of the manifest. CR LF and a CR alone end a line; a LF alone does
 // not, so a file with bare LF line ends reads as one line. A last line without
 // an end counts; an empty file has no lines.
@@ -42,8 +46,10 @@ struct ManifestFile {
 
 enum class ManifestError {
     None,
-    NoFileLine, // nothing to download: every bare-LF manifest ends here
-    BadUrl, // a URL that is not http:// or https://
+    NoFileLine, // nothing to download
+    BadUrl, // a URL that is not http:// or https://, or holds a space or a
+            // control character (a bare-LF manifest's lines run together:
+            // with a version line it has no file line, without one it ends here)
     BadFileName, // "", "." or ".." (or a name with a NUL): it would not name a file
 };
 
@@ -62,8 +68,11 @@ const char* describe(ManifestError error);
 
 // The updater's command line: "install folder|launcher path". The install
 // folder is the launcher's folder without a trailing "/" (except the root
-// itself); the launcher path is that folder, "/", and the executable's name.
-std::string buildUpdaterCommandLine(std::string_view launcherExecutablePath);
+// itself); the launcher path is that folder, "/", and the executable's name as
+// it is (executables here carry no suffix to exchange, and a dot inside the
+// name belongs to it). Nothing when the path cannot be carried: it is not
+// absolute, names a folder, or holds "|" (the separator) or a NUL.
+std::optional<std::string> buildUpdaterCommandLine(std::string_view launcherExecutablePath);
 
 struct UpdaterCommandLine {
     std::string installFolder; // always ends in "/"
@@ -72,7 +81,9 @@ struct UpdaterCommandLine {
 
 // Splits at "|": field 0 is the install folder ("/" appended when missing),
 // field 1 the launcher. Nothing when either is missing or empty (the updater
-// was started by hand) or a field holds a NUL.
+// was started by hand), the folder is not absolute, a field holds a NUL, or
+// the launcher does not live in the install folder (a folder name holding "|"
+// splits in the wrong place, and the update must not land in another folder).
 std::optional<UpdaterCommandLine> parseUpdaterCommandLine(std::string_view commandLine);
 
 } // namespace kest::update

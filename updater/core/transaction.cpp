@@ -1,11 +1,13 @@
 #include "updater/core/transaction.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +89,44 @@ InstallTransaction::InstallTransaction(std::string installFolder)
         m_folder += '/';
 }
 
+InstallTransaction::~InstallTransaction()
+{
+    unlock();
+}
+
+void InstallTransaction::unlock()
+{
+    if (m_lockFd >= 0)
+        ::close(m_lockFd); // drops the flock
+    m_lockFd = -1;
+}
+
+bool InstallTransaction::isReservedName(const std::string& fileName)
+{
+    return fileName == kStaging;
+}
+
+bool InstallTransaction::lock()
+{
+    if (m_lockFd >= 0)
+        return true;
+    const int fd = ::open(m_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return fail("cannot open the install folder " + m_folder + ": " + errnoText());
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const std::string why = errnoText();
+        const bool held = errno == EWOULDBLOCK;
+        ::close(fd);
+        if (held) {
+            m_busy = true;
+            return fail("another process is updating " + m_folder);
+        }
+        return fail("cannot lock " + m_folder + ": " + why);
+    }
+    m_lockFd = fd;
+    return true;
+}
+
 std::string InstallTransaction::stagingFolder() const
 {
     return m_folder + kStaging;
@@ -152,23 +192,38 @@ bool InstallTransaction::readJournal(std::string& state, std::vector<Entry>& ent
     return ended && (state == "committing" || state == "committed");
 }
 
-void InstallTransaction::restore(const std::vector<Entry>& entries)
+bool InstallTransaction::restore(const std::vector<Entry>& entries)
 {
     // Put every replaced file back and take away every file that was new.
     // Each step is a single rename or unlink, so running this again after a
-    // crash in the middle of it is safe.
+    // crash in the middle of it is safe. (A file not moved yet shares its
+    // inode with its copy in old/, and rename(2) between two links of one
+    // inode changes nothing.)
+    bool ok = true;
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         const std::string target = m_folder + it->name;
         const std::string old = stagingFolder() + "/old/" + it->name;
         const std::string staged = stagingFolder() + "/new/" + it->name;
         if (it->existed) {
-            if (exists(old))
-                ::rename(old.c_str(), target.c_str());
+            if (exists(old) && ::rename(old.c_str(), target.c_str()) != 0)
+                ok = false;
         } else if (!exists(staged) && exists(target)) {
-            ::unlink(target.c_str()); // the new file was moved in: it goes
+            if (::unlink(target.c_str()) != 0) // the new file was moved in: it goes
+                ok = false;
         }
     }
     syncPath(m_folder, true);
+    return ok;
+}
+
+bool InstallTransaction::undo()
+{
+    std::string state;
+    std::vector<Entry> entries;
+    if (readJournal(state, entries) && state == "committing" && !restore(entries))
+        return false; // old/ still holds what could not go back: keep it
+    removeStaging();
+    return true;
 }
 
 void InstallTransaction::removeStaging()
@@ -181,18 +236,26 @@ void InstallTransaction::removeStaging()
 bool InstallTransaction::recover()
 {
     m_error.clear();
+    m_busy = false;
     if (!exists(stagingFolder()))
         return true;
-    std::string state;
-    std::vector<Entry> entries;
-    if (readJournal(state, entries) && state == "committing")
-        restore(entries);
-    // "committed" needs nothing more: the new files are in place. Without a
-    // journal nothing was moved yet. Either way the staging folder goes.
-    removeStaging();
-    if (exists(stagingFolder()))
-        return fail("cannot remove " + stagingFolder());
-    return true;
+    // Taken here, the lock is given back at the end: only begin() keeps it.
+    const bool keepLock = m_lockFd >= 0;
+    if (!lock())
+        return false;
+    // "committing": put the old files back. "committed" needs nothing more:
+    // the new files are in place. Without a journal nothing was moved yet.
+    // Then the staging folder goes.
+    bool ok = true;
+    if (!undo()) {
+        ok = fail("cannot put back the files of an interrupted update in " + m_folder
+            + "; its journal stays for the next attempt");
+    } else if (exists(stagingFolder())) {
+        ok = fail("cannot remove " + stagingFolder());
+    }
+    if (!keepLock)
+        unlock();
+    return ok;
 }
 
 bool InstallTransaction::begin()
@@ -202,7 +265,7 @@ bool InstallTransaction::begin()
     struct stat st { };
     if (::stat(m_folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         return fail("the install folder " + m_folder + " does not exist");
-    if (!recover())
+    if (!lock() || !recover())
         return false;
     std::error_code ec;
     fs::create_directories(stagingFolder() + "/new", ec);
@@ -216,38 +279,63 @@ bool InstallTransaction::begin()
 
 bool InstallTransaction::commit(const std::vector<std::string>& fileNames)
 {
+    const bool ok = moveIn(fileNames);
+    unlock(); // the transaction is over, one way or the other
+    return ok;
+}
+
+bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames)
+{
     m_error.clear();
+    if (fileNames.empty())
+        return fail("nothing to install");
+    for (const std::string& name : fileNames) {
+        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos
+            || isReservedName(name)) {
+            rollback();
+            return fail("not a file name: " + name);
+        }
+    }
+    if (!lock()) {
+        rollback();
+        return false;
+    }
+
+    // The same name listed twice: its later download is the one in new/, so
+    // it is moved in once, at its last place (the launcher stays last).
+    std::vector<std::string> order;
+    for (auto it = fileNames.begin(); it != fileNames.end(); ++it) {
+        if (std::find(it + 1, fileNames.end(), *it) == fileNames.end())
+            order.push_back(*it);
+    }
+
     std::vector<Entry> entries;
     const mode_t mask = currentUmask();
-
-    for (size_t i = 0; i < fileNames.size(); ++i) {
-        const std::string& name = fileNames[i];
+    for (size_t i = 0; i < order.size(); ++i) {
+        const std::string& name = order[i];
         const std::string target = m_folder + name;
         const std::string staged = stagedPath(name);
-        const bool launcher = i + 1 == fileNames.size();
+        const bool launcher = i + 1 == order.size();
         struct stat st { };
-        Entry entry { name, ::stat(target.c_str(), &st) == 0 };
-
-        // The same name listed twice: the later download is the one that counts.
-        bool duplicate = false;
-        for (const Entry& e : entries)
-            duplicate = duplicate || e.name == name;
-        if (duplicate)
-            continue;
+        const Entry entry { name, ::stat(target.c_str(), &st) == 0 };
 
         mode_t mode = entry.existed ? (st.st_mode & 07777) : (0666 & ~mask);
         if (launcher)
             mode |= (0111 & ~mask) | S_IXUSR;
+        // The fsync makes the bytes durable before any rename can be: after a
+        // power cut a moved-in file is whole, never empty.
         if (::chmod(staged.c_str(), mode) != 0 || !syncPath(staged, false)) {
+            const std::string why = "cannot prepare " + staged + ": " + errnoText();
             rollback();
-            return fail("cannot prepare " + staged + ": " + errnoText());
+            return fail(why);
         }
         if (entry.existed) {
             const std::string old = stagingFolder() + "/old/" + name;
             ::unlink(old.c_str());
             if (::link(target.c_str(), old.c_str()) != 0) {
+                const std::string why = "cannot keep " + target + ": " + errnoText();
                 rollback();
-                return fail("cannot keep " + target + ": " + errnoText());
+                return fail(why);
             }
         }
         entries.push_back(entry);
@@ -256,30 +344,32 @@ bool InstallTransaction::commit(const std::vector<std::string>& fileNames)
     syncPath(stagingFolder() + "/new", true);
     step("backups-made");
     if (!writeJournal("committing", entries)) {
+        const std::string why = m_error;
         rollback();
-        return false;
+        return fail(why);
     }
     step("journal-written");
 
+    // From here on the journal says what to put back; a failure puts it back
+    // from the list in hand, and leaves the journal when that fails too.
+    const auto putBack = [&](std::string why) {
+        if (restore(entries))
+            removeStaging();
+        else
+            why += "; not every file could be put back: the journal stays for the next run";
+        return fail(why);
+    };
     // Move in the order of the list; the launcher, listed last, goes last.
     for (const Entry& e : entries) {
         const std::string target = m_folder + e.name;
         const std::string staged = stagedPath(e.name);
-        if (::rename(staged.c_str(), target.c_str()) != 0) {
-            const std::string why = "cannot move " + e.name + " into place: " + errnoText();
-            restore(entries);
-            removeStaging();
-            return fail(why);
-        }
+        if (::rename(staged.c_str(), target.c_str()) != 0)
+            return putBack("cannot move " + e.name + " into place: " + errnoText());
         step(("renamed:" + e.name).c_str());
     }
     syncPath(m_folder, true);
-    if (!writeJournal("committed", entries)) {
-        const std::string why = m_error;
-        restore(entries);
-        removeStaging();
-        return fail(why);
-    }
+    if (!writeJournal("committed", entries))
+        return putBack(m_error);
     step("journal-committed");
     removeStaging();
     step("done");
@@ -288,11 +378,10 @@ bool InstallTransaction::commit(const std::vector<std::string>& fileNames)
 
 void InstallTransaction::rollback()
 {
-    std::string state;
-    std::vector<Entry> entries;
-    if (readJournal(state, entries) && state == "committing")
-        restore(entries);
-    removeStaging();
+    if (!undo())
+        m_error
+            = "cannot put back every file in " + m_folder + "; the journal stays for the next run";
+    unlock();
 }
 
 } // namespace kest::update

@@ -15,6 +15,12 @@
 // because rename replaces it in one step), marks the journal committed, and
 // removes the staging folder. recover() finishes or rolls back whatever the
 // journal records and removes every left-over.
+//
+// One process at a time works on a folder: an exclusive flock(2) on the
+// install folder, held during recover() and from begin() to the end of
+// commit() or rollback() (the kernel drops it with the process, kill -9
+// included). A launcher started by hand while the updater runs must not
+// "recover" a commit in progress.
 
 #include <functional>
 #include <string>
@@ -25,6 +31,12 @@ namespace kest::update {
 class InstallTransaction final {
 public:
     explicit InstallTransaction(std::string installFolder);
+    ~InstallTransaction();
+    InstallTransaction(const InstallTransaction&) = delete;
+    InstallTransaction& operator=(const InstallTransaction&) = delete;
+
+    // The staging folder's own name: no listed file may take it.
+    static bool isReservedName(const std::string& fileName);
 
     // Called at each step of a commit with the step's name; tests use it to
     // stop the process at every point a crash could happen.
@@ -32,9 +44,11 @@ public:
     void setStepHook(StepHook hook) { m_hook = std::move(hook); }
 
     // Finishes or rolls back an earlier, interrupted commit and removes every
-    // left-over of the staging folder. Returns false (with `error`) only when
-    // the folder could not be put back in order.
+    // left-over of the staging folder. Returns false (with `error`) when the
+    // folder could not be put back in order (the journal then stays for the
+    // next attempt) or another process is updating it (busy() is then true).
     bool recover();
+    bool busy() const { return m_busy; }
 
     // Recovers, then makes an empty staging folder. False when the install
     // folder cannot be written.
@@ -44,9 +58,10 @@ public:
     std::string stagedPath(const std::string& fileName) const;
 
     // Moves the staged files into place in the order given (the last is the
-    // launcher and also gets its exec bit). A replaced file keeps its mode; a
-    // new one gets the usual mode. On any failure everything is put back and
-    // the result is false.
+    // launcher and also gets its exec bit). A name listed twice is moved once,
+    // at its last place, as its later download is the one that was kept. A
+    // replaced file keeps its mode; a new one gets the usual mode. On any
+    // failure everything is put back and the result is false.
     bool commit(const std::vector<std::string>& fileNames);
 
     // Drops what was staged; the install folder stays as it was.
@@ -60,9 +75,15 @@ private:
         std::string name;
         bool existed = false;
     };
+    bool moveIn(const std::vector<std::string>& fileNames);
+    bool lock();
+    void unlock();
     bool writeJournal(const std::string& state, const std::vector<Entry>& entries);
     bool readJournal(std::string& state, std::vector<Entry>& entries) const;
-    void restore(const std::vector<Entry>& entries);
+    bool restore(const std::vector<Entry>& entries);
+    // Puts back what a journal records and clears the staging folder; when a
+    // file cannot be put back, the staging folder and its journal stay.
+    bool undo();
     void removeStaging();
     void step(const char* name);
     bool fail(const std::string& what);
@@ -70,6 +91,8 @@ private:
     std::string m_folder; // ends in "/"
     std::string m_error;
     StepHook m_hook;
+    int m_lockFd = -1;
+    bool m_busy = false;
 };
 
 } // namespace kest::update

@@ -80,6 +80,11 @@ TEST(ManifestFiles, RefusesDamagedManifestsWhole)
         { "a|/kest\r\n", ManifestError::BadUrl },
         { "a|http://\r\n", ManifestError::BadUrl },
         { "a|http://h/dir/\r\n", ManifestError::BadFileName },
+        // Without a version line a bare-LF manifest's one "line" runs on past its URL.
+        { "a|http://h/data\nb|http://h/kest\n", ManifestError::BadUrl },
+        { "a|http://h/kest\n", ManifestError::BadUrl },
+        { "a|http://h/my kest\r\n", ManifestError::BadUrl },
+        { "a|\r\n", ManifestError::BadUrl },
         { "a|http://h/.\r\n", ManifestError::BadFileName },
         { "a|http://h/..\r\n", ManifestError::BadFileName },
     };
@@ -96,6 +101,10 @@ TEST(FileName, IsTheTextAfterTheLastSlash)
     EXPECT_EQ(fileNameFromUrl("http://h/a/b/kest"), "kest");
     EXPECT_EQ(fileNameFromUrl("kest.bin"), "kest.bin");
     EXPECT_EQ(fileNameFromUrl("http://h/a/"), "");
+    EXPECT_EQ(fileNameFromUrl("http://h/a/.."), "..");
+    EXPECT_EQ(fileNameFromUrl("http://h/get?f=a/b"), "b"); // a query is no exception
+    EXPECT_EQ(fileNameFromUrl("http://h"), "h");
+    EXPECT_EQ(fileNameFromUrl(""), "");
 }
 
 TEST(UpdaterCommandLine, BuildsFolderAndLauncher)
@@ -103,8 +112,24 @@ TEST(UpdaterCommandLine, BuildsFolderAndLauncher)
     EXPECT_EQ(buildUpdaterCommandLine("/opt/kest/kest"), "/opt/kest|/opt/kest/kest");
     // At the root the folder keeps its "/" and the launcher gets two.
     EXPECT_EQ(buildUpdaterCommandLine("/kest"), "/|//kest");
-    // The name loses an extension, as the updater expects the plain name back.
-    EXPECT_EQ(buildUpdaterCommandLine("/opt/kest/kest.bin"), "/opt/kest|/opt/kest/kest");
+    // A dot belongs to the name: "kest-1.0" must be started again as it is.
+    EXPECT_EQ(
+        buildUpdaterCommandLine("/opt/kest-1.0/kest-1.0"), "/opt/kest-1.0|/opt/kest-1.0/kest-1.0");
+    // What the line cannot carry is refused, not sent to the wrong folder.
+    EXPECT_FALSE(buildUpdaterCommandLine("/opt/a|b/kest"));
+    EXPECT_FALSE(buildUpdaterCommandLine("kest"));
+    EXPECT_FALSE(buildUpdaterCommandLine("/opt/kest/"));
+    EXPECT_FALSE(buildUpdaterCommandLine(""));
+    // Every line built reads back as the same launcher (at the root, with
+    // the two "/" the updater uses as they are).
+    const std::pair<const char*, const char*> roundTrips[]
+        = { { "/opt/kest/kest", "/opt/kest/kest" }, { "/kest", "//kest" },
+              { "/a b/游戏/kest", "/a b/游戏/kest" } };
+    for (const auto& [path, launcher] : roundTrips) {
+        const auto parsed = parseUpdaterCommandLine(*buildUpdaterCommandLine(path));
+        ASSERT_TRUE(parsed) << path;
+        EXPECT_EQ(parsed->launcherPath, launcher);
+    }
 }
 
 TEST(UpdaterCommandLine, ParsesAndRefusesWhatNamesNoLauncher)
@@ -124,4 +149,13 @@ TEST(UpdaterCommandLine, ParsesAndRefusesWhatNamesNoLauncher)
     EXPECT_FALSE(parseUpdaterCommandLine("|/opt/kest/kest"));
     EXPECT_FALSE(parseUpdaterCommandLine("/opt/kest|"));
     EXPECT_FALSE(parseUpdaterCommandLine("/opt\0x|/opt/kest"s));
+    EXPECT_FALSE(parseUpdaterCommandLine("opt/kest|opt/kest/kest")); // relative
+    // A folder named "a|b" splits in the wrong place: the launcher "b/kest"
+    // does not live in "/opt/a", so nothing is installed there.
+    EXPECT_FALSE(parseUpdaterCommandLine("/opt/a|b|/opt/a|b/kest"));
+    EXPECT_FALSE(parseUpdaterCommandLine("/opt/kest|/opt/other/kest"));
+    EXPECT_FALSE(parseUpdaterCommandLine("/opt/kest|/opt/kest/"));
+    parsed = parseUpdaterCommandLine("/opt/kest/|/opt/kest/kest");
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->installFolder, "/opt/kest/"); // one "/", not two
 }

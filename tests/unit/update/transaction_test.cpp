@@ -225,3 +225,105 @@ TEST(InstallTransaction, ATornOrForeignJournalIsNotTrusted)
     ASSERT_TRUE(t.recover());
     EXPECT_EQ(snapshot(install.folder), install.before);
 }
+
+TEST(InstallTransaction, ANameListedTwiceIsMovedOnceAtItsLastPlace)
+{
+    Install install;
+    InstallTransaction t(install.folder);
+    ASSERT_TRUE(t.begin());
+    writeFile(t.stagedPath("kest"), "new launcher", 0600); // the later download won
+    writeFile(t.stagedPath("data.pak"), "new data", 0600);
+    std::vector<std::string> renamed;
+    t.setStepHook([&](const std::string& s) {
+        if (s.rfind("renamed:", 0) == 0)
+            renamed.push_back(s.substr(8));
+    });
+    ASSERT_TRUE(t.commit({ "kest", "data.pak", "kest" })) << t.error();
+    EXPECT_EQ(renamed, (std::vector<std::string> { "data.pak", "kest" }));
+    EXPECT_EQ(snapshot(install.folder),
+        (Tree { { "kest", "new launcher" }, { "data.pak", "new data" } }));
+}
+
+TEST(InstallTransaction, NamesThatNameNoFileOrTheStagingFolderAreRefused)
+{
+    for (const std::string name : { "", ".", "..", "a/b", ".kest-update" }) {
+        SCOPED_TRACE(name);
+        Install install;
+        InstallTransaction t(install.folder);
+        install.stage(t);
+        EXPECT_FALSE(t.commit({ "data.pak", name, "kest" }));
+        EXPECT_EQ(snapshot(install.folder), install.before);
+    }
+    EXPECT_TRUE(InstallTransaction::isReservedName(".kest-update"));
+    EXPECT_FALSE(InstallTransaction::isReservedName("kest"));
+}
+
+// A launcher started by hand while the updater works must not undo a commit
+// in progress: the folder belongs to whoever locked it first.
+TEST(InstallTransaction, OneProcessAtATimeWorksOnAFolder)
+{
+    Install install;
+    InstallTransaction updater(install.folder);
+    install.stage(updater);
+
+    InstallTransaction launcher(install.folder);
+    EXPECT_FALSE(launcher.recover());
+    EXPECT_TRUE(launcher.busy());
+    InstallTransaction second(install.folder);
+    EXPECT_FALSE(second.begin());
+    EXPECT_TRUE(second.busy());
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(updater.stagedPath("kest"))));
+
+    ASSERT_TRUE(updater.commit(install.names)) << updater.error();
+    EXPECT_EQ(snapshot(install.folder), install.after);
+
+    // Recovery alone gives the folder back at once: a launcher that recovered
+    // at its start does not keep its own updater out later.
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(install.folder + ".kest-update/new")));
+    InstallTransaction recovered(install.folder);
+    ASSERT_TRUE(recovered.recover()) << recovered.error();
+    InstallTransaction next(install.folder);
+    EXPECT_TRUE(next.begin()) << next.error();
+}
+
+// A file that cannot be put back keeps the journal and the old copy, so a
+// later run can finish the job instead of losing the old file.
+TEST(InstallTransaction, AFailedRestoreKeepsTheJournalForTheNextRun)
+{
+    Install install;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        InstallTransaction t(install.folder);
+        if (!t.begin())
+            _exit(3);
+        writeFile(t.stagedPath("data.pak"), "new data", 0600);
+        writeFile(t.stagedPath("extra.txt"), "new extra", 0600);
+        writeFile(t.stagedPath("kest"), "new launcher", 0600);
+        t.setStepHook([](const std::string& s) {
+            if (s == "renamed:extra.txt")
+                _exit(9);
+        });
+        t.commit(install.names);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(WEXITSTATUS(status), 9);
+
+    // Something now stands where data.pak must go back: a non-empty folder.
+    const std::string blocker = install.folder + "data.pak";
+    ASSERT_EQ(::unlink(blocker.c_str()), 0);
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(blocker + "/inside")));
+    {
+        InstallTransaction next(install.folder);
+        EXPECT_FALSE(next.recover());
+        EXPECT_FALSE(next.busy());
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(next.stagingFolder() + "/journal")));
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(next.stagingFolder() + "/old/data.pak")));
+    }
+    ASSERT_TRUE(QDir(QString::fromStdString(blocker)).removeRecursively());
+    InstallTransaction later(install.folder);
+    ASSERT_TRUE(later.recover()) << later.error();
+    EXPECT_EQ(snapshot(install.folder), install.before);
+}

@@ -1,0 +1,224 @@
+#include "launcher/CacheMain.h"
+
+#include "launcher/BrowserProfile.h"
+#include "platform/eventlog.h"
+#include "platform/messagebox.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QUrl>
+#include <QWebEngineCookieStore>
+#include <QWebEngineProfile>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+namespace kest {
+
+namespace {
+
+QUrl originOf(const QNetworkCookie& cookie)
+{
+    QString host = cookie.domain();
+    if (host.startsWith(QLatin1Char('.')))
+        host.remove(0, 1);
+    QUrl origin;
+    origin.setScheme(cookie.isSecure() ? QStringLiteral("https") : QStringLiteral("http"));
+    origin.setHost(host);
+    origin.setPath(cookie.path().isEmpty() ? QStringLiteral("/") : cookie.path());
+    return origin;
+}
+
+QNetworkCookie probeCookie()
+{
+    QNetworkCookie probe(QByteArray(cache::kProbeName), QByteArrayLiteral("1"));
+    probe.setDomain(QString::fromLatin1(cache::kProbeHost));
+    probe.setPath(QStringLiteral("/"));
+    return probe;
+}
+
+bool isProbe(const QNetworkCookie& cookie)
+{
+    return cookie.name() == cache::kProbeName;
+}
+
+// One clearing in progress for a profile.
+class CacheClearing final : public QObject {
+public:
+    explicit CacheClearing(QWebEngineProfile* profile)
+        : QObject(profile)
+        , m_profile(profile)
+    {
+        QWebEngineCookieStore* store = profile->cookieStore();
+        connect(store, &QWebEngineCookieStore::cookieRemoved, this,
+            [this](const QNetworkCookie& cookie) {
+                if (isProbe(cookie))
+                    m_probeReplaced = true;
+            });
+        connect(
+            store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
+                if (isProbe(cookie))
+                    probeAdded();
+            });
+        m_poll.setInterval(cache::kPollMs);
+        connect(&m_poll, &QTimer::timeout, this, [this] { setProbe(); });
+        m_elapsed.start();
+        // Also when the probe itself never arrives.
+        QTimer::singleShot(cache::kGiveUpMs, this, [this] {
+            if (m_stage != Stage::Finished) {
+                logEvent(QStringLiteral("ClearBrowserCache: no end of the clearing seen "
+                                        "(stage %1); carrying on")
+                             .arg(int(m_stage)));
+                if (m_stage == Stage::ProbeSet)
+                    m_profile->clearHttpCache();
+                finish();
+            }
+        });
+        // The probe must be in the old context before the clearing starts;
+        // its first cookieAdded says it is.
+        setProbe();
+    }
+
+    void join(QObject* context, std::function<void()> done)
+    {
+        m_waiting.push_back({ context, std::move(done) });
+    }
+
+    static CacheClearing* running(QWebEngineProfile* profile)
+    {
+        return profile->findChild<CacheClearing*>(QString(), Qt::FindDirectChildrenOnly);
+    }
+
+private:
+    struct Waiter {
+        QPointer<QObject> context;
+        std::function<void()> done;
+    };
+    enum class Stage { ProbeSet, Clearing, Finished };
+
+    void setProbe()
+    {
+        if (m_elapsed.elapsed() > cache::kGiveUpMs) {
+            logEvent(QStringLiteral("ClearBrowserCache: the engine never reported the end of "
+                                    "its cache clearing; carrying on"));
+            finish();
+            return;
+        }
+        m_probeReplaced = false;
+        m_profile->cookieStore()->setCookie(probeCookie(), originOf(probeCookie()));
+    }
+
+    void probeAdded()
+    {
+        switch (m_stage) {
+        case Stage::ProbeSet:
+            m_stage = Stage::Clearing;
+            m_profile->clearHttpCache();
+            m_poll.start();
+            break;
+        case Stage::Clearing:
+            // Added without the old copy being replaced: the store it went
+            // to is new, so the clearing (and the context's reset) is over.
+            if (!m_probeReplaced)
+                finish();
+            break;
+        case Stage::Finished:
+            break;
+        }
+    }
+
+    void finish()
+    {
+        m_stage = Stage::Finished;
+        m_poll.stop();
+        QWebEngineCookieStore* store = m_profile->cookieStore();
+        store->deleteCookie(probeCookie(), originOf(probeCookie()));
+        if (CookieKeeper* keeper = CookieKeeper::watch(m_profile)) {
+            for (const QNetworkCookie& cookie : keeper->cookies())
+                store->setCookie(cookie, originOf(cookie));
+        }
+        // Cookies are set in order on one channel; whatever the pages ask
+        // for from now on sees them.
+        std::vector<Waiter> waiting;
+        waiting.swap(m_waiting);
+        deleteLater();
+        setParent(nullptr); // a new request starts a new clearing
+        for (Waiter& waiter : waiting) {
+            if (waiter.context && waiter.done)
+                waiter.done();
+        }
+    }
+
+    QPointer<QWebEngineProfile> m_profile;
+    QTimer m_poll;
+    QElapsedTimer m_elapsed;
+    Stage m_stage = Stage::ProbeSet;
+    bool m_probeReplaced = false;
+    std::vector<Waiter> m_waiting;
+};
+
+} // namespace
+
+CookieKeeper::CookieKeeper(QWebEngineProfile* profile)
+    : QObject(profile)
+{
+    QWebEngineCookieStore* store = profile->cookieStore();
+    // A replaced cookie arrives as cookieRemoved of the old one, then
+    // cookieAdded of the new one.
+    connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
+        if (!isProbe(cookie))
+            m_cookies[keyOf(cookie)] = cookie;
+    });
+    connect(store, &QWebEngineCookieStore::cookieRemoved, this,
+        [this](const QNetworkCookie& cookie) { m_cookies.erase(keyOf(cookie)); });
+}
+
+CookieKeeper* CookieKeeper::watch(QWebEngineProfile* profile)
+{
+    if (!profile)
+        return nullptr;
+    if (auto* keeper = profile->findChild<CookieKeeper*>(QString(), Qt::FindDirectChildrenOnly))
+        return keeper;
+    return new CookieKeeper(profile);
+}
+
+QList<QNetworkCookie> CookieKeeper::cookies() const
+{
+    QList<QNetworkCookie> list;
+    for (const auto& [key, cookie] : m_cookies)
+        list << cookie;
+    return list;
+}
+
+CookieKeeper::Key CookieKeeper::keyOf(const QNetworkCookie& cookie)
+{
+    return { cookie.name(), cookie.domain(), cookie.path() };
+}
+
+void ClearBrowserCache(QWebEngineProfile* profile, QObject* context, std::function<void()> done)
+{
+    if (!profile) {
+        if (done)
+            done();
+        return;
+    }
+    CookieKeeper::watch(profile);
+    CacheClearing* clearing = CacheClearing::running(profile);
+    if (!clearing)
+        clearing = new CacheClearing(profile);
+    clearing->join(context, std::move(done));
+}
+
+void clearCacheWithNotice(QWidget* owner)
+{
+    const QPointer<QWidget> guard(owner);
+    QObject* context = owner ? static_cast<QObject*>(owner) : QCoreApplication::instance();
+    ClearBrowserCache(browserProfile(), context, [guard, owner] {
+        // The notice says the cache is clean whatever happened inside.
+        MsgBox(owner ? guard.data() : nullptr, QStringLiteral("缓存已清理完毕！"),
+            QStringLiteral("缓存清理"), MsgIcon::Information);
+    });
+}
+
+} // namespace kest

@@ -1,0 +1,60 @@
+#include "launcher/LinkTopic.h"
+
+#include "platform/eventlog.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusError>
+
+namespace kest {
+
+LinkTopic::LinkTopic(Handler handler, QObject* parent)
+    : QObject(parent)
+    , m_handler(std::move(handler))
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected()) {
+        logEvent(QStringLiteral("PlenwickDDE: no session bus (%1); the link topic is not offered")
+                     .arg(bus.lastError().message()));
+        return;
+    }
+    const QString service = QString::fromLatin1(kServiceName);
+    // No queueing and no taking over: the first program keeps the name.
+    const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply
+        = bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
+            QDBusConnectionInterface::DontAllowReplacement);
+    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+        logEvent(QStringLiteral("PlenwickDDE: the service name %1 is taken (%2); "
+                                "the link topic is not offered")
+                     .arg(service,
+                         reply.isValid() ? QStringLiteral("held by another program")
+                                         : reply.error().message()));
+        return;
+    }
+    m_objectRegistered = bus.registerObject(
+        QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportScriptableSlots);
+    if (!m_objectRegistered) {
+        logEvent(QStringLiteral("PlenwickDDE: %1 could not be registered (%2)")
+                     .arg(QString::fromLatin1(kObjectPath), bus.lastError().message()));
+        bus.unregisterService(service);
+        return;
+    }
+    m_offered = true;
+}
+
+LinkTopic::~LinkTopic()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (m_objectRegistered)
+        bus.unregisterObject(QString::fromLatin1(kObjectPath));
+    if (m_offered)
+        bus.unregisterService(QString::fromLatin1(kServiceName));
+}
+
+void LinkTopic::Execute(const QString& command)
+{
+    if (m_handler)
+        m_handler(command);
+}
+
+} // namespace kest

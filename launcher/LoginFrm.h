@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QImage>
+#include <QRegion>
+#include <QTimer>
+#include <QWidget>
+
+class QWebEngineView;
+
+namespace kest {
+
+class LoginBgFrm;
+class LoginPage;
+
+// The login page window: borderless, lying exactly on the login background
+// window, which owns it. The page is laid out for a 920 x 625 view and shown
+// from its point (7, 52) on; wherever it paints the colour key, and in the
+// strips the page does not cover, the window is a hole through which the
+// artwork of the background window shows and takes the pointer.
+class LoginFrm final : public QWidget {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LoginFrm)
+
+public:
+    // Loads both login windows, hidden, and starts navigating to the login
+    // page. When they are loaded already, returns the page window as it is.
+    static LoginFrm* load();
+    // The page window while it is loaded, else nullptr.
+    static LoginFrm* instance();
+    // Unloads both login windows; with them ends the splash phase, if it
+    // still lasts. Nothing happens when they are not loaded.
+    static void unload();
+
+    LoginBgFrm* background() const { return m_background; }
+    LoginPage* page() const { return m_page; }
+    QWebEngineView* browser() const { return m_browser; }
+
+    // Shows this window at once, over the background window. Until the page
+    // has painted, it shows nothing but a single pixel.
+    void showPage();
+
+    static constexpr QSize kDesignSize { 888, 518 };
+    // The page area (where the browser is seen) and the browser inside it.
+    static constexpr QRect kPageArea { -7, -52, 888, 518 };
+    static constexpr QSize kBrowserSize { 920, 625 };
+    static constexpr QRgb kColourKey = 0xFFFEFEFE; // RGB(254, 254, 254)
+
+    // The part of the window that shows the page: the pixels of `rendering`
+    // that are not the colour key, placed with its top-left corner at
+    // `origin` (window coordinates).
+    static QRegion colourKeyRegion(const QImage& rendering, QPoint origin);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    explicit LoginFrm(LoginBgFrm* background);
+    ~LoginFrm() override;
+
+    void onLoginPageArrived();
+    void onConnectionFailed(const QString& reason);
+    void onLoadGame(const QString& gameAddress);
+    void onMinimizedChanged(bool minimized);
+
+    void watchRendering();
+    void scheduleColourKeyMask();
+    QRect visiblePageRect() const;
+    QRegion placeholderMask() const;
+    void updateColourKeyMask();
+
+    LoginBgFrm* m_background; // owner of this window
+    QWidget* m_pageArea;
+    QWebEngineView* m_browser;
+    LoginPage* m_page;
+    QTimer m_maskTimer;
+    QElapsedTimer m_maskPending; // since the first frame the pending update waits for
+    bool m_grabbing = false;
+    bool m_hiddenByMinimize = false;
+    bool m_failed = false;
+    bool m_unloading = false;
+};
+
+} // namespace kest

@@ -1,0 +1,382 @@
+// The launcher from process start to the hand-over of a game address: the real
+// program against the real demo platform, on Xvfb with openbox, driven through
+// X like a player. Screenshots land in the test's artefact folder.
+#include "tests/e2e/startup/x11tools.h"
+#include "tests/support/testenv.h"
+
+#include <QGuiApplication>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kest::e2e;
+
+constexpr int kStartMs = 60000; // engine start under the sanitizers included
+const QSize kSplashSize(356, 122);
+const QSize kLoginSize(888, 518);
+const QString kCaption = QStringLiteral("ZantivoTervolk客户端");
+const QString kNoticeTitle = QStringLiteral("提示");
+
+// Places on the login windows, in window coordinates, from the demo login
+// page's layout (its #stage starts at the window's top-left corner).
+const QPoint kMinimizeButton(821, 24);
+const QPoint kCloseButton(854, 24);
+const QPoint kKeyColouredPage(100, 100); // the page's own background there
+const QPoint kCardBody(280, 250); // inside the login card, left of the fields
+constexpr QRgb kCardColour = 0xFAFCFF; // the card's surface
+const QPoint kBelowThePage(444, 500); // the strip no page covers
+const QPoint kRightOfThePage(884, 200);
+
+QString artifact(const QString& name)
+{
+    return kest::test::artifactDir(QStringLiteral("startup_e2e")) + QLatin1Char('/') + name;
+}
+
+QImage picture(int id)
+{
+    return QImage(kest::test::sourceDir() + QStringLiteral("/resources/kest/PNG/%1.png").arg(id))
+        .convertToFormat(QImage::Format_ARGB32);
+}
+
+QRect screenRect()
+{
+    return QGuiApplication::primaryScreen()->geometry();
+}
+
+QPoint centredAt(QSize size)
+{
+    const QRect screen = screenRect();
+    return { (screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2 };
+}
+
+QList<XWindow> windowsSized(const Launcher& launcher, QSize size)
+{
+    QList<XWindow> sized;
+    for (const XWindow& window : visibleWindowsOf(launcher.pid())) {
+        if (window.geometry.size() == size)
+            sized << window;
+    }
+    return sized;
+}
+
+QRgb rgbAt(const QImage& image, QPoint at)
+{
+    return image.pixel(at) & 0xFFFFFF;
+}
+
+class StartupTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        if (m_launcher) {
+            // A sanitizer report ends the launcher with a status of its own,
+            // which an expected status of 1 would hide.
+            const QString errors = m_launcher->errorOutput();
+            EXPECT_FALSE(errors.contains(QLatin1String("Sanitizer"))) << qPrintable(errors);
+            EXPECT_FALSE(errors.contains(QLatin1String("runtime error:"))) << qPrintable(errors);
+        }
+        if (HasFailure() && m_launcher) {
+            std::printf("--- launcher output\n%s--- event log\n%s",
+                qPrintable(m_launcher->output()), qPrintable(m_launcher->eventLog()));
+        }
+        m_launcher.reset();
+        m_demo.reset();
+    }
+
+    void startDemo(const QStringList& arguments = {})
+    {
+        m_demo = std::make_unique<DemoServer>(arguments);
+        ASSERT_TRUE(m_demo->isRunning());
+    }
+
+    Launcher& launcher()
+    {
+        if (!m_launcher)
+            m_launcher = std::make_unique<Launcher>();
+        return *m_launcher;
+    }
+
+    void startLauncher(const QStringList& arguments = {}, const QStringList& wrapper = {})
+    {
+        if (m_demo)
+            launcher().useHost(m_demo->host());
+        ASSERT_TRUE(launcher().start(arguments, wrapper));
+    }
+
+    // Both login windows shown, on top of each other, the splash gone; the
+    // background window first.
+    QList<XWindow> waitForLoginWindows()
+    {
+        QList<XWindow> login;
+        const bool shown = waitUntil(
+            [&] {
+                login = windowsSized(launcher(), kLoginSize);
+                return login.size() == 2 && windowsSized(launcher(), kSplashSize).isEmpty();
+            },
+            kStartMs);
+        EXPECT_TRUE(shown);
+        return login;
+    }
+
+    // Waits until the login card shows at its place in the window at `origin`.
+    QImage waitForPage(QPoint origin)
+    {
+        QImage screen;
+        const bool painted = waitUntil(
+            [&] {
+                screen = screenshot();
+                return rgbAt(screen, origin + kCardBody) == kCardColour;
+            },
+            kStartMs);
+        EXPECT_TRUE(painted) << "the login page never showed through its window";
+        return screen;
+    }
+
+    // The screen shows the background artwork at these places of the window,
+    // where the page paints the key colour or does not reach.
+    void expectArtworkShowsThrough(const QImage& screen, QPoint origin)
+    {
+        const QImage artwork = picture(101);
+        for (const QPoint at : { kKeyColouredPage, kBelowThePage, kRightOfThePage }) {
+            ASSERT_EQ(qAlpha(artwork.pixel(at)), 255) << "pick an opaque point of the artwork";
+            EXPECT_EQ(rgbAt(screen, origin + at), rgbAt(artwork, at))
+                << "at " << at.x() << "," << at.y();
+        }
+        EXPECT_EQ(rgbAt(screen, origin + kCardBody), kCardColour);
+    }
+
+    // The login windows close and the main window gets the game address: it
+    // asks the demo platform for the game page with the cookies of the login.
+    void expectHandOver(const QString& account)
+    {
+        const QString line
+            = QStringLiteral("loadgame: http://%1/game/%2").arg(m_demo->host(), account);
+        EXPECT_TRUE(waitUntil([&] { return launcher().eventLog().contains(line); }, 20000))
+            << qPrintable(launcher().eventLog());
+        EXPECT_TRUE(
+            waitUntil([&] { return windowsSized(launcher(), kLoginSize).isEmpty(); }, 10000));
+        const QRegularExpression gamePage(
+            QStringLiteral("GET /game/%1 Cookie: .*kest_session=").arg(account));
+        EXPECT_TRUE(
+            waitUntil([&] { return gamePage.match(m_demo->logText()).hasMatch(); }, kStartMs))
+            << qPrintable(m_demo->logText());
+        QTest::qWait(1000);
+        screenshot(artifact(QStringLiteral("main-window-%1.png").arg(account)));
+    }
+
+    // The no-connection message is up (and nothing else of the launcher's
+    // but what `alsoVisible` allows); answering it ends the launcher with 1.
+    void answerNoConnectionMessage(const QString& screenshotName, QSize alsoVisible = {})
+    {
+        QList<XWindow> notice;
+        ASSERT_TRUE(waitUntil(
+            [&] { return !(notice = visibleWindowsNamed(kNoticeTitle)).isEmpty(); }, kStartMs));
+        screenshot(artifact(screenshotName));
+        for (const XWindow& window : visibleWindowsOf(launcher().pid())) {
+            if (window.name != kNoticeTitle) {
+                EXPECT_EQ(window.geometry.size(), alsoVisible) << qPrintable(window.name);
+            }
+        }
+        EXPECT_TRUE(windowsSized(launcher(), kLoginSize).isEmpty());
+        runTool(QStringLiteral("xdotool"),
+            { QStringLiteral("windowactivate"), QStringLiteral("--sync"), notice.first().id });
+        pressKey(QStringLiteral("Return"));
+        ASSERT_TRUE(launcher().waitForExit(20000));
+        EXPECT_EQ(launcher().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(launcher().exitCode(), 1);
+    }
+
+    std::unique_ptr<DemoServer> m_demo;
+    std::unique_ptr<Launcher> m_launcher;
+};
+
+TEST_F(StartupTest, SplashStaysCentredAndShapedWhileTheLoginPageLoads)
+{
+    startDemo({ QStringLiteral("--login-mode"), QStringLiteral("slow") });
+    startLauncher();
+    QList<XWindow> splash;
+    ASSERT_TRUE(waitUntil(
+        [&] { return !(splash = windowsSized(launcher(), kSplashSize)).isEmpty(); }, kStartMs));
+    EXPECT_EQ(splash.first().geometry.topLeft(), centredAt(kSplashSize));
+    EXPECT_EQ(splash.first().name, kCaption);
+
+    // The page never completes: the splash stays, the login windows stay hidden.
+    QTest::qWait(3000);
+    ASSERT_EQ(windowsSized(launcher(), kSplashSize).size(), 1);
+    EXPECT_TRUE(windowsSized(launcher(), kLoginSize).isEmpty());
+
+    const QImage screen = screenshot(artifact(QStringLiteral("splash.png")));
+    const QImage art = picture(102);
+    const QPoint origin = splash.first().geometry.topLeft();
+    int holes = 0;
+    int opaque = 0;
+    for (int y = 0; y < art.height(); y += 3) {
+        for (int x = 0; x < art.width(); x += 3) {
+            const int alpha = qAlpha(art.pixel(x, y));
+            if (alpha == 0) {
+                ++holes;
+                // The root window is black under Xvfb: a hole shows it.
+                EXPECT_EQ(rgbAt(screen, origin + QPoint(x, y)), 0u) << x << "," << y;
+            } else if (alpha == 255) {
+                ++opaque;
+                EXPECT_EQ(rgbAt(screen, origin + QPoint(x, y)), rgbAt(art, QPoint(x, y)))
+                    << x << "," << y;
+            }
+        }
+    }
+    EXPECT_GT(holes, 0);
+    EXPECT_GT(opaque, 0);
+}
+
+TEST_F(StartupTest, LoginWindowsShowThePageOverTheArtworkAndTheFormHandsTheAddressOver)
+{
+    startDemo();
+    startLauncher();
+    const QList<XWindow> login = waitForLoginWindows();
+    ASSERT_EQ(login.size(), 2);
+    EXPECT_EQ(login[0].geometry, login[1].geometry);
+    EXPECT_EQ(login[0].geometry.topLeft(), centredAt(kLoginSize));
+    const QPoint origin = login[0].geometry.topLeft();
+
+    const QImage screen = waitForPage(origin);
+    screenshot(artifact(QStringLiteral("login.png")));
+    expectArtworkShowsThrough(screen, origin);
+
+    // The account field has the keyboard.
+    typeText(QStringLiteral("tester"));
+    pressKey(QStringLiteral("Return"));
+    expectHandOver(QStringLiteral("tester"));
+    EXPECT_TRUE(m_demo->logText().contains(QLatin1String("POST /pcLogin/login")));
+}
+
+TEST_F(StartupTest, MinimizeLinkHidesBothWindowsAndExitLinkEnds)
+{
+    startDemo();
+    startLauncher();
+    const QList<XWindow> login = waitForLoginWindows();
+    ASSERT_EQ(login.size(), 2);
+    const QPoint origin = login[0].geometry.topLeft();
+    waitForPage(origin);
+
+    clickAt(origin + kMinimizeButton);
+    ASSERT_TRUE(waitUntil([&] { return visibleWindowsOf(launcher().pid()).isEmpty(); }, 10000));
+    int iconic = 0;
+    for (const XWindow& window : login)
+        iconic += isIconic(window.id) ? 1 : 0;
+    EXPECT_GE(iconic, 1);
+
+    // Back through the window manager, as from a taskbar: both come back, aligned.
+    for (const XWindow& window : login)
+        runTool(QStringLiteral("xdotool"), { QStringLiteral("windowactivate"), window.id });
+    QList<XWindow> back;
+    ASSERT_TRUE(waitUntil(
+        [&] { return (back = windowsSized(launcher(), kLoginSize)).size() == 2; }, 10000));
+    EXPECT_EQ(back[0].geometry, login[0].geometry);
+    EXPECT_EQ(back[1].geometry, login[0].geometry);
+    expectArtworkShowsThrough(waitForPage(origin), origin);
+
+    clickAt(origin + kCloseButton);
+    ASSERT_TRUE(launcher().waitForExit(20000));
+    EXPECT_EQ(launcher().exitCode(), 0);
+    EXPECT_FALSE(launcher().eventLog().contains(QLatin1String("loadgame")));
+}
+
+TEST_F(StartupTest, DraggingTheArtworkMovesBothWindowsAndThePageHasNoMenu)
+{
+    startDemo();
+    startLauncher();
+    const QList<XWindow> login = waitForLoginWindows();
+    ASSERT_EQ(login.size(), 2);
+    const QPoint origin = login[0].geometry.topLeft();
+    waitForPage(origin);
+
+    // Right button on the page: no menu window appears.
+    clickAt(origin + kCardBody, 3);
+    QTest::qWait(800);
+    EXPECT_EQ(visibleWindowsOf(launcher().pid()).size(), 2);
+
+    // The strip below the page belongs to the background window.
+    const QPoint moveBy(-150, 90);
+    dragFrom(origin + kBelowThePage, origin + kBelowThePage + moveBy);
+    QList<XWindow> moved;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            moved = windowsSized(launcher(), kLoginSize);
+            return moved.size() == 2 && moved[0].geometry.topLeft() == origin + moveBy
+                && moved[1].geometry.topLeft() == origin + moveBy;
+        },
+        10000))
+        << "windows at " << (moved.isEmpty() ? 0 : moved[0].geometry.x()) << ","
+        << (moved.isEmpty() ? 0 : moved[0].geometry.y());
+    const QImage screen = screenshot(artifact(QStringLiteral("login-dragged.png")));
+    expectArtworkShowsThrough(screen, origin + moveBy);
+
+    // Closing from the window manager (Alt+F4 on the focused window) closes both.
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), moved[0].id });
+    pressKey(QStringLiteral("alt+F4"));
+    ASSERT_TRUE(launcher().waitForExit(20000));
+    EXPECT_EQ(launcher().exitCode(), 0);
+}
+
+TEST_F(StartupTest, WithoutConnectionOnlyTheMessageShows)
+{
+    if (QProcess::execute(
+            QStringLiteral("unshare"), { QStringLiteral("-n"), QStringLiteral("true") })
+        != 0)
+        GTEST_SKIP() << "cannot make a network namespace here (unshare -n needs privileges)";
+    // In a network namespace of its own the launcher sees no interface but a
+    // loopback that is down; X and the session bus are reached by their sockets.
+    launcher().environment().insert(
+        QStringLiteral("KEST_CONNECTION_RULE"), QStringLiteral("interfaces"));
+    startLauncher({}, { QStringLiteral("unshare"), QStringLiteral("-n") });
+    answerNoConnectionMessage(QStringLiteral("no-connection.png"));
+    EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("no network connection")));
+}
+
+TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
+{
+    startDemo();
+    launcher().installRecordingBrowser();
+    startLauncher({ QStringLiteral("/web") });
+    bool windowSeen = false;
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            windowSeen = windowSeen || !visibleWindowsOf(launcher().pid()).isEmpty();
+            return launcher().waitForExit(0);
+        },
+        kStartMs));
+    EXPECT_FALSE(windowSeen);
+    EXPECT_EQ(launcher().exitCode(), 0);
+    EXPECT_TRUE(waitUntil([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
+    EXPECT_EQ(launcher().openedAddresses(), QStringLiteral("http://%1/\n").arg(m_demo->host()));
+    EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
+}
+
+TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)
+{
+    for (const char* mode : { "short", "error500" }) {
+        SCOPED_TRACE(mode);
+        startDemo({ QStringLiteral("--login-mode"), QLatin1String(mode) });
+        startLauncher();
+        // The splash may still be up behind the message; the login windows never show.
+        answerNoConnectionMessage(
+            QStringLiteral("login-%1.png").arg(QLatin1String(mode)), kSplashSize);
+        EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("too short")));
+        EXPECT_FALSE(launcher().errorOutput().contains(QLatin1String("Sanitizer")));
+        m_launcher.reset();
+        m_demo.reset();
+    }
+
+    SCOPED_TRACE("nothing listening");
+    launcher().useHost(QStringLiteral("127.0.0.1:%1").arg(kest::test::freePort()));
+    ASSERT_TRUE(launcher().start());
+    answerNoConnectionMessage(QStringLiteral("login-unreachable.png"), kSplashSize);
+    EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("did not load")));
+}
+
+} // namespace

@@ -1,0 +1,261 @@
+#include "tests/e2e/startup/x11tools.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+namespace kest::e2e {
+
+QString runTool(const QString& program, const QStringList& arguments, int timeoutMs)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    if (!tool.waitForFinished(timeoutMs)) {
+        tool.kill();
+        tool.waitForFinished(1000);
+        return {};
+    }
+    return QString::fromUtf8(tool.readAllStandardOutput());
+}
+
+XWindow describeWindow(const QString& id)
+{
+    XWindow window;
+    window.id = id;
+    const QString info = runTool(QStringLiteral("xwininfo"), { QStringLiteral("-id"), id });
+    const auto number = [&info](const char* label) {
+        const QRegularExpression re(QStringLiteral("%1:\\s*(-?\\d+)").arg(QLatin1String(label)));
+        return re.match(info).captured(1).toInt();
+    };
+    window.geometry = QRect(number("Absolute upper-left X"), number("Absolute upper-left Y"),
+        number("Width"), number("Height"));
+    window.name
+        = QRegularExpression(QStringLiteral("Window id: \\S+ \"(.*)\"")).match(info).captured(1);
+    return window;
+}
+
+namespace {
+
+QList<XWindow> search(const QStringList& arguments)
+{
+    QList<XWindow> windows;
+    const QString ids = runTool(QStringLiteral("xdotool"),
+        QStringList { QStringLiteral("search"), QStringLiteral("--onlyvisible") } + arguments);
+    for (const QString& id : ids.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        windows << describeWindow(id.trimmed());
+    return windows;
+}
+
+} // namespace
+
+QList<XWindow> visibleWindowsOf(qint64 pid)
+{
+    return search({ QStringLiteral("--pid"), QString::number(pid) });
+}
+
+QList<XWindow> visibleWindowsNamed(const QString& name)
+{
+    QList<XWindow> named;
+    for (const XWindow& window :
+        search({ QStringLiteral("--name"), QStringLiteral("^%1$").arg(name) })) {
+        if (window.name == name)
+            named << window;
+    }
+    return named;
+}
+
+bool isIconic(const QString& id)
+{
+    return runTool(
+        QStringLiteral("xprop"), { QStringLiteral("-id"), id, QStringLiteral("WM_STATE") })
+        .contains(QLatin1String("Iconic"));
+}
+
+QImage screenshot(const QString& savePath)
+{
+    QTemporaryDir dir;
+    const QString path = savePath.isEmpty() ? dir.filePath(QStringLiteral("screen.png")) : savePath;
+    runTool(QStringLiteral("import"), { QStringLiteral("-window"), QStringLiteral("root"), path });
+    return QImage(path);
+}
+
+bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!condition()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QTest::qWait(50);
+    }
+    return true;
+}
+
+void clickAt(QPoint screenPoint, int button)
+{
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("mousemove"), QString::number(screenPoint.x()),
+            QString::number(screenPoint.y()), QStringLiteral("click"), QString::number(button) });
+}
+
+void dragFrom(QPoint from, QPoint to)
+{
+    const auto xdo
+        = [](const QStringList& arguments) { runTool(QStringLiteral("xdotool"), arguments); };
+    xdo({ QStringLiteral("mousemove"), QString::number(from.x()), QString::number(from.y()) });
+    xdo({ QStringLiteral("mousedown"), QStringLiteral("1") });
+    constexpr int steps = 10;
+    for (int i = 1; i <= steps; ++i) {
+        const QPoint at = from + (to - from) * i / steps;
+        QTest::qWait(30);
+        xdo({ QStringLiteral("mousemove"), QString::number(at.x()), QString::number(at.y()) });
+    }
+    QTest::qWait(100);
+    xdo({ QStringLiteral("mouseup"), QStringLiteral("1") });
+}
+
+void typeText(const QString& text)
+{
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("30"), text });
+}
+
+void pressKey(const QString& keys)
+{
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("key"), keys });
+}
+
+DemoServer::DemoServer(const QStringList& extraArguments)
+{
+    m_process.setProcessChannelMode(QProcess::MergedChannels);
+    m_process.start(qEnvironmentVariable("KEST_DEMO_BIN"),
+        QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
+            m_dir.filePath(QStringLiteral("requests.log")) }
+            + extraArguments);
+    QString said;
+    const QRegularExpression ready(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    waitUntil(
+        [&] {
+            said += QString::fromUtf8(m_process.readAll());
+            m_port = ready.match(said).captured(1).toInt();
+            return m_port != 0 || m_process.state() == QProcess::NotRunning;
+        },
+        15000);
+}
+
+DemoServer::~DemoServer()
+{
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000))
+        m_process.kill();
+    m_process.waitForFinished(1000);
+}
+
+QString DemoServer::logText() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("requests.log")));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+Launcher::Launcher()
+    : m_env(QProcessEnvironment::systemEnvironment())
+{
+    for (const char* folder : { "data", "cache", "config" })
+        QDir().mkpath(m_dir.filePath(QLatin1String(folder)));
+    m_env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+    m_env.insert(QStringLiteral("XDG_CACHE_HOME"), m_dir.filePath(QStringLiteral("cache")));
+    m_env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.filePath(QStringLiteral("config")));
+    m_env.insert(QStringLiteral("KEST_EVENT_LOG"), m_dir.filePath(QStringLiteral("events.log")));
+    m_process.setStandardOutputFile(m_dir.filePath(QStringLiteral("stdout.txt")));
+    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("stderr.txt")));
+}
+
+Launcher::~Launcher()
+{
+    stop();
+}
+
+void Launcher::useHost(const QString& host)
+{
+    for (const char* name : { "KEST_LOGIN_HOST", "KEST_HOME_HOST", "KEST_STATIC_HOST" })
+        m_env.insert(QLatin1String(name), host);
+}
+
+void Launcher::installRecordingBrowser()
+{
+    const QString recorder = m_dir.filePath(QStringLiteral("browser"));
+    QFile script(recorder);
+    script.open(QIODevice::WriteOnly);
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/opened.txt\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QDir().mkpath(m_dir.filePath(QStringLiteral("data/applications")));
+    QFile entry(m_dir.filePath(QStringLiteral("data/applications/kest-test-browser.desktop")));
+    entry.open(QIODevice::WriteOnly);
+    entry.write("[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder.toUtf8()
+        + " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
+    entry.close();
+    QFile defaults(m_dir.filePath(QStringLiteral("config/mimeapps.list")));
+    defaults.open(QIODevice::WriteOnly);
+    defaults.write("[Default Applications]\nx-scheme-handler/http=kest-test-browser.desktop\n"
+                   "x-scheme-handler/https=kest-test-browser.desktop\n");
+}
+
+QString Launcher::openedAddresses() const
+{
+    QFile opened(m_dir.filePath(QStringLiteral("opened.txt")));
+    return opened.open(QIODevice::ReadOnly) ? QString::fromUtf8(opened.readAll()) : QString();
+}
+
+bool Launcher::start(const QStringList& arguments, const QStringList& wrapper)
+{
+    m_process.setProcessEnvironment(m_env);
+    const QString launcher = qEnvironmentVariable("KEST_BIN");
+    if (wrapper.isEmpty())
+        m_process.start(launcher, arguments);
+    else
+        m_process.start(wrapper.first(), wrapper.mid(1) + QStringList { launcher } + arguments);
+    if (!m_process.waitForStarted(10000))
+        return false;
+    m_pid = m_process.processId();
+    return true;
+}
+
+bool Launcher::waitForExit(int timeoutMs)
+{
+    return waitUntil([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+}
+
+QString Launcher::output() const
+{
+    QFile out(m_dir.filePath(QStringLiteral("stdout.txt")));
+    return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
+}
+
+QString Launcher::errorOutput() const
+{
+    QFile err(m_dir.filePath(QStringLiteral("stderr.txt")));
+    return err.open(QIODevice::ReadOnly) ? QString::fromUtf8(err.readAll()) : QString();
+}
+
+QString Launcher::eventLog() const
+{
+    QFile log(m_dir.filePath(QStringLiteral("events.log")));
+    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
+}
+
+void Launcher::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000))
+        m_process.kill();
+    m_process.waitForFinished(2000);
+}
+
+} // namespace kest::e2e

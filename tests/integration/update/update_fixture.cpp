@@ -1,0 +1,249 @@
+#include "tests/integration/update/update_fixture.h"
+
+#include "platform/tempdir.h"
+#include "tests/support/http_fault_server.h"
+#include "updater/CKvDownLoadFile.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <algorithm>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+
+namespace kest::test {
+
+DemoProcess::DemoProcess(const QStringList& arguments)
+{
+    const QString program = qEnvironmentVariable("KEST_DEMO_BIN");
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Should this test die, the server goes with it rather than holding
+    // the test runner's output open.
+    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    m_process.start(program,
+        QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
+            m_dir.filePath(QStringLiteral("requests.log")) }
+            + arguments);
+    if (!m_process.waitForStarted(10000)) {
+        ADD_FAILURE() << "cannot start " << program.toStdString();
+        return;
+    }
+    const QRegularExpression ready(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
+    QString said;
+    while (m_port == 0 && m_process.waitForReadyRead(15000)) {
+        said += QString::fromUtf8(m_process.readAllStandardOutput());
+        m_port = ready.match(said).captured(1).toInt();
+    }
+    if (m_port == 0)
+        ADD_FAILURE() << "kest-demo did not start: " << said.toStdString();
+}
+
+DemoProcess::~DemoProcess()
+{
+    m_process.terminate();
+    if (!m_process.waitForFinished(5000))
+        m_process.kill();
+    m_process.waitForFinished(1000);
+}
+
+QString DemoProcess::fileUrl(const QString& name) const
+{
+    return QStringLiteral("http://%1/gamehome/kest/files/%2").arg(host(), name);
+}
+
+QString DemoProcess::manifestUrl() const
+{
+    return QStringLiteral("http://%1/gamehome/kest/update.txt").arg(host());
+}
+
+QString DemoProcess::requestLog() const
+{
+    return QString::fromUtf8(readFile(m_dir.filePath(QStringLiteral("requests.log"))));
+}
+
+int DemoProcess::requestsFor(const QString& path) const
+{
+    int count = 0;
+    const QStringList lines = requestLog().split(QLatin1Char('\n'));
+    for (const QString& line : lines)
+        count += line.section(QLatin1Char(' '), 1, 1) == path ? 1 : 0;
+    return count;
+}
+
+int DemoProcess::fileRequests() const
+{
+    return static_cast<int>(requestLog().count(QStringLiteral(" /gamehome/kest/files/")));
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer()
+{
+    m_timer.setInterval(20);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { poll(); });
+    m_timer.start();
+}
+
+void MessageBoxAnswerer::poll()
+{
+    const auto widgets = QApplication::topLevelWidgets();
+    for (QWidget* widget : widgets) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (!box || !box->isVisible() || box->property("answered").toBool())
+            continue;
+        if (!box->property("seen").toBool()) {
+            box->setProperty("seen", true);
+            shown.push_back({ box->windowTitle(), box->text(), box->icon() });
+            m_seen.start();
+        }
+        if (m_seen.elapsed() < delayMs)
+            continue;
+        box->setProperty("answered", true);
+        QAbstractButton* button = answerFor ? box->button(answerFor(box->text())) : nullptr;
+        if (!button)
+            button = box->buttons().value(0);
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+}
+
+bool MessageBoxAnswerer::isOpen(const QString& text)
+{
+    const auto widgets = QApplication::topLevelWidgets();
+    return std::any_of(widgets.begin(), widgets.end(), [&text](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        return box && box->isVisible() && box->text() == text;
+    });
+}
+
+void PrintTo(const Tree& tree, std::ostream* out)
+{
+    *out << "{";
+    for (const auto& [name, entry] : tree) {
+        *out << "\n  " << name.toStdString() << " " << std::oct << entry.mode << std::dec << " "
+             << entry.bytes.size() << " bytes: " << entry.bytes.left(24).toStdString();
+    }
+    *out << " }";
+}
+
+Tree snapshot(const QString& folder)
+{
+    Tree tree;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st { };
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        Entry entry;
+        entry.mode = static_cast<int>(st.st_mode & 07777);
+        entry.bytes = S_ISDIR(st.st_mode) ? QByteArray("<dir>") : readFile(path);
+        tree[path.mid(folder.size() + 1)] = entry;
+    }
+    return tree;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes, int mode)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate)) << path.toStdString();
+    ASSERT_EQ(file.write(bytes), bytes.size());
+    file.close();
+    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), static_cast<mode_t>(mode)), 0);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+QByteArray launcherScript(const QByteArray& name, int paddingBytes)
+{
+    QByteArray script = "#!/bin/sh\necho " + name + "\nexit 0\n";
+    if (paddingBytes > 0)
+        script += "# " + QByteArray(paddingBytes, 'x') + "\n";
+    return script;
+}
+
+QString runProgram(const QString& path)
+{
+    QProcess process;
+    process.start(path, {});
+    if (!process.waitForStarted(10000))
+        return QStringLiteral("<not started>");
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit
+        || process.exitCode() != 0)
+        return QStringLiteral("<failed %1>").arg(process.exitCode());
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+const QByteArray UpdateTest::kOldData = "old data";
+
+QByteArray UpdateTest::newData()
+{
+    return patternBytes(0, 300000);
+}
+
+void UpdateTest::SetUp()
+{
+    ASSERT_TRUE(m_scratch.isValid());
+    for (const char* folder : { "install", "served", "runtime" })
+        ASSERT_TRUE(QDir().mkpath(m_scratch.filePath(QLatin1String(folder))));
+    ::chmod(QFile::encodeName(runtimeFolder()).constData(), 0700);
+    m_tempDir = privateTempDirUnder(runtimeFolder(), QStringLiteral("kest"));
+    ASSERT_FALSE(m_tempDir.isEmpty());
+    qputenv("KEST_EVENT_LOG", QFile::encodeName(eventLogPath()));
+
+    writeFile(launcherPath(), launcherScript("old-launcher"), 0755);
+    writeFile(installFolder() + QStringLiteral("/data.pak"), kOldData, 0640);
+    // The new launcher is longer than one block, so it arrives in pieces.
+    writeFile(servedPath(QStringLiteral("kest")), launcherScript("new-launcher", 20000), 0644);
+    writeFile(servedPath(QStringLiteral("data.pak")), newData(), 0644);
+    ASSERT_EQ(runProgram(launcherPath()), QStringLiteral("old-launcher"));
+}
+
+void UpdateTest::TearDown()
+{
+    qunsetenv("KEST_EVENT_LOG");
+}
+
+QString UpdateTest::servedPath(const QString& name) const
+{
+    return m_scratch.filePath(QStringLiteral("served/") + name);
+}
+
+std::unique_ptr<DemoProcess> UpdateTest::startDemo(const QStringList& extra)
+{
+    return std::make_unique<DemoProcess>(
+        QStringList { QStringLiteral("--version"), QStringLiteral("9.9.9"),
+            QStringLiteral("--file"),
+            QStringLiteral("data.pak=") + servedPath(QStringLiteral("data.pak")),
+            QStringLiteral("--file"), QStringLiteral("kest=") + servedPath(QStringLiteral("kest")) }
+        + extra);
+}
+
+bool UpdateTest::fetchManifest(const DemoProcess& demo)
+{
+    CKvDownLoadFile downloader;
+    return downloader.DownLoadFile(demo.manifestUrl(), manifestPath(), true, false);
+}
+
+Tree UpdateTest::before() const
+{
+    return Tree { { QStringLiteral("kest"), { launcherScript("old-launcher"), 0755 } },
+        { QStringLiteral("data.pak"), { kOldData, 0640 } } };
+}
+
+Tree UpdateTest::after() const
+{
+    return Tree { { QStringLiteral("kest"), { launcherScript("new-launcher", 20000), 0755 } },
+        { QStringLiteral("data.pak"), { newData(), 0640 } } };
+}
+
+} // namespace kest::test

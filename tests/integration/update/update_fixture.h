@@ -1,0 +1,137 @@
+#pragma once
+
+// What the update tests share: the demo platform as a process, an install
+// folder with an old launcher, the files the platform serves as the new
+// version, and a look at a folder that misses nothing (hidden files, modes).
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+namespace kest::test {
+
+// A kest-demo process on a free loopback port (the program named by
+// KEST_DEMO_BIN), with its request log in a file of its own.
+class DemoProcess final {
+public:
+    explicit DemoProcess(const QStringList& arguments);
+    ~DemoProcess();
+    Q_DISABLE_COPY_MOVE(DemoProcess)
+
+    bool isRunning() const { return m_port != 0; }
+    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
+    QString fileUrl(const QString& name) const;
+    QString manifestUrl() const;
+    // Requests whose target is exactly `path`, from the request log.
+    int requestsFor(const QString& path) const;
+    int fileRequests() const; // any /gamehome/kest/files/...
+
+private:
+    QString requestLog() const;
+
+    QTemporaryDir m_dir;
+    QProcess m_process;
+    int m_port = 0;
+};
+
+// Answers the message boxes of this process as they appear, as a player
+// would: the plain message box is modal and a test has no player. Each box is
+// recorded; `answerFor` picks the button from its text (by default its first
+// button), after `delayMs` of reading.
+class MessageBoxAnswerer final {
+public:
+    struct Shown {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon;
+    };
+
+    MessageBoxAnswerer();
+    Q_DISABLE_COPY_MOVE(MessageBoxAnswerer)
+
+    std::function<QMessageBox::StandardButton(const QString& text)> answerFor;
+    int delayMs = 0;
+    std::vector<Shown> shown;
+    // Whether a box with this text is on the screen now.
+    static bool isOpen(const QString& text);
+
+private:
+    void poll();
+
+    QTimer m_timer;
+    QElapsedTimer m_seen;
+};
+
+// One entry of a folder: its bytes ("<dir>" for a folder) and its mode.
+struct Entry {
+    QByteArray bytes;
+    int mode = 0;
+    bool operator==(const Entry&) const = default;
+};
+using Tree = std::map<QString, Entry>; // path relative to the folder -> entry
+void PrintTo(const Tree& tree, std::ostream* out);
+
+// Every entry under `folder`, hidden ones and sub-folders included.
+Tree snapshot(const QString& folder);
+
+void writeFile(const QString& path, const QByteArray& bytes, int mode = 0644);
+QByteArray readFile(const QString& path);
+
+// A launcher the tests can start: a shell script that prints its name.
+QByteArray launcherScript(const QByteArray& name, int paddingBytes = 0);
+// Runs the file at `path` as a program and returns what it printed (trimmed);
+// "<not started>" when it could not run, "<failed N>" when it ended badly.
+QString runProgram(const QString& path);
+
+// An install folder holding the old version (a launcher "kest" and a data
+// file), the new version as files the demo platform can serve, a private
+// runtime folder for the updater's temporary files and an event log.
+class UpdateTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    QString installFolder() const { return m_scratch.filePath(QStringLiteral("install")); }
+    QString launcherPath() const { return installFolder() + QStringLiteral("/kest"); }
+    QString commandLine() const { return installFolder() + QLatin1Char('|') + launcherPath(); }
+    QString servedPath(const QString& name) const;
+    // The private temporary folder of the programs under XDG_RUNTIME_DIR.
+    QString runtimeFolder() const { return m_scratch.filePath(QStringLiteral("runtime")); }
+    QString tempDir() const { return m_tempDir; }
+    QString manifestPath() const { return m_tempDir + QStringLiteral("update.txt"); }
+    QString eventLogPath() const { return m_scratch.filePath(QStringLiteral("events.log")); }
+    QString eventLog() const { return QString::fromUtf8(readFile(eventLogPath())); }
+
+    // The demo platform serving data.pak and kest as the new version, in that
+    // order, and more arguments.
+    std::unique_ptr<DemoProcess> startDemo(const QStringList& extra = {});
+    // Fetches the manifest into the temporary folder, as the launcher does.
+    bool fetchManifest(const DemoProcess& demo);
+    void writeManifest(const QByteArray& bytes) { writeFile(manifestPath(), bytes, 0600); }
+
+    // The install folder as the old and as the new version leave it.
+    Tree before() const;
+    Tree after() const;
+    // Only whole versions: the old or the new one, and no left-over.
+    bool isOldOrNew(const Tree& tree) const { return tree == before() || tree == after(); }
+
+    static const QByteArray kOldData;
+    static QByteArray newData(); // 300000 bytes: some 37 blocks
+    QTemporaryDir m_scratch;
+    QString m_tempDir;
+};
+
+} // namespace kest::test
