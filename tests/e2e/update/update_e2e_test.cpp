@@ -196,6 +196,10 @@ protected:
         if (!m_demo.waitForFinished(5000))
             m_demo.kill();
         m_files.stop();
+        // Both programs write here; a sanitizer's report would not fail them.
+        const QByteArray output = readAll(outputPath());
+        EXPECT_FALSE(output.contains("Sanitizer")) << output.constData();
+        EXPECT_FALSE(output.contains("runtime error:")) << output.constData();
         if (HasFailure()) {
             std::printf("--- event log\n%s--- launcher output\n%s\n",
                 readAll(eventLogPath()).constData(), readAll(outputPath()).constData());
