@@ -244,14 +244,18 @@ void LoginPage::checkDocument(const QString& address)
     // The length is asked in an isolated world, where the page's own scripts
     // cannot redefine what innerHTML reports.
     const std::uint64_t load = m_loadsStarted;
-    QPointer<LoginPage> self(this);
+    // The engine answers pending calls with no result while the base page is
+    // being destroyed, when this object is no longer a LoginPage: the guard
+    // is a QObject pointer, so testing it never casts to LoginPage.
+    QPointer<QObject> guard(this);
+    LoginPage* self = this;
     runJavaScript(QStringLiteral("document.documentElement ? "
                                  "document.documentElement.innerHTML.length : 0"),
-        QWebEngineScript::ApplicationWorld, [self, load, address](const QVariant& result) {
+        QWebEngineScript::ApplicationWorld, [guard, self, load, address](const QVariant& result) {
             // No result: the page is being destroyed. Another load started
             // meanwhile: the document asked may be its successor, which
             // reports its own completion.
-            if (!self || !result.isValid() || self->m_loadsStarted != load)
+            if (!result.isValid() || guard.isNull() || self->m_loadsStarted != load)
                 return;
             const qint64 length = result.toLongLong();
             if (isLoginPageLongEnough(length))
