@@ -49,10 +49,12 @@ Layout layoutFor(const LayoutInput& in)
     Layout out;
     out.captionWidth = std::max(0, in.windowWidth);
 
-    const int w = twipsToPixels(in.clientWidth);
-    const int h = twipsToPixels(in.clientHeight);
+    // The client size in pixels keeps its fraction; each edge (size + 1) is
+    // rounded on its own.
+    const double w = static_cast<double>(in.clientWidth) / kTwipsPerPixel;
+    const double h = static_cast<double>(in.clientHeight) / kTwipsPerPixel;
     if (w >= 0 && h >= 0)
-        out.shapeCorner = QPoint(toInt16(long(w) + 1), toInt16(long(h) + 1));
+        out.shapeCorner = QPoint(toInt16(roundHalfEven(w + 1)), toInt16(roundHalfEven(h + 1)));
 
     out.closeLeft = in.windowWidth - kCloseFromRight;
     out.minmaxLeft = in.windowWidth - kMinmaxFromRight;

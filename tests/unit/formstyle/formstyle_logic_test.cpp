@@ -43,8 +43,22 @@ INSTANTIATE_TEST_SUITE_P(Edges, HitTestRows,
         HitRow { "Middle", { 600, 400 }, HitNone }, HitRow { "FarOutside", { 50, 400 }, HitNone },
         // The corners reach five pixels along each edge; the edges start after.
         HitRow { "FivePixelsAlongTopIsCorner", { 105, 50 }, HitTopLeft },
-        HitRow { "SixPixelsAlongTopIsEdge", { 106, 50 }, HitTop }),
+        HitRow { "SixPixelsAlongTopIsEdge", { 106, 50 }, HitTop },
+        HitRow { "FivePixelsDownRightIsCorner", { 1100, 55 }, HitTopRight },
+        HitRow { "SixPixelsDownRightIsEdge", { 1100, 56 }, HitRight },
+        HitRow { "FivePixelsAlongBottomFromRightIsCorner", { 1095, 750 }, HitBottomRight },
+        HitRow { "SixPixelsAlongBottomFromRightIsEdge", { 1094, 750 }, HitBottom }),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FormStyle, WhereCornersOverlapTheFirstInTheTableWins)
+{
+    // 8 x 8: every pixel is near all four sides.
+    EXPECT_EQ(hitTest({ 0, 0, 8, 8 }, { 4, 4 }), HitBottomLeft);
+    // Near the top, right and bottom sides: bottom-right before top-right.
+    EXPECT_EQ(hitTest({ 0, 0, 20, 8 }, { 18, 4 }), HitBottomRight);
+    // Near the top, left and right sides: top-left before top-right.
+    EXPECT_EQ(hitTest({ 0, 0, 8, 20 }, { 4, 2 }), HitTopLeft);
+}
 
 TEST(FormStyle, PointerShapesFollowTheHitCode)
 {
