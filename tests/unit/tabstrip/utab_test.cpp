@@ -137,6 +137,10 @@ TEST_F(StripTest, AddedPagesWaitHiddenInTheContainerUntilSelected)
     EXPECT_TRUE(second->isVisible());
     EXPECT_TRUE(pageOnTop(second));
     EXPECT_FALSE(log.contains(QStringLiteral("TabChanged sel=1"))); // writing never raises it
+    // A covered page is hidden too, so a browser page stops drawing frames.
+    strip->setSelected(0);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_FALSE(second->isVisible());
 }
 
 TEST_F(StripTest, SelectedIgnoresPositionsPastTheEnd)
