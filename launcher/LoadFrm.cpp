@@ -11,10 +11,19 @@
 #include "platform/shell.h"
 
 #include <QBitmap>
+#include <QCloseEvent>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace kest {
 
@@ -30,6 +39,33 @@ QPointer<LoadFrm>& splashSlot()
 // starting the browser engine takes a noticeable moment; should no paint
 // come (a display that never exposes the window), they load after this.
 constexpr int kLoginLoadFallbackMs = 500;
+
+// A signal handler may do next to nothing: it writes a byte into this pipe,
+// and the event loop reads it and closes the program.
+int g_signalPipe[2] = { -1, -1 };
+
+void onTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+void closeOnSignal()
+{
+    logEvent(QStringLiteral("ending on a termination signal"));
+    // Still on the road to the splash (a question or a message is up): no
+    // window would unload, and the road would go on after the quit.
+    if (LoadedForms::instance().count() == 0)
+        endProcessNow(0);
+    LoginFrm::unload();
+    LoadFrm::unloadSplash();
+    // A main window still loaded unloads as the application ends. Queued, so
+    // that the windows unloaded above are gone first.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
+}
 
 } // namespace
 
@@ -76,6 +112,32 @@ void LayeredPng::paint(QPainter& painter) const
 bool LoadFrm::isWebSwitch(const QString& commandText)
 {
     return commandText == QLatin1String("/web");
+}
+
+void LoadFrm::closeOnTerminationSignals()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    if (g_signalPipe[0] < 0) {
+        if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            logEvent(QStringLiteral("start-up: no pipe for termination signals: %1")
+                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
+            return;
+        }
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
+            char bytes[16];
+            while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
+            closeOnSignal();
+        });
+    }
+    struct sigaction action = {};
+    action.sa_handler = onTerminationSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : { SIGTERM, SIGINT })
+        ::sigaction(signal, &action, nullptr);
 }
 
 LoadFrm* LoadFrm::instance()
@@ -139,9 +201,18 @@ void LoadFrm::paintEvent(QPaintEvent*)
         QTimer::singleShot(0, this, &LoadFrm::loadLoginWindows);
 }
 
+void LoadFrm::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    // Unloading the login windows unloads the splash, too.
+    LoginFrm::unload();
+    unloadSplash();
+}
+
 void LoadFrm::loadLoginWindows()
 {
-    if (m_loginLoaded)
+    // A queued call may still come after the splash was closed.
+    if (m_loginLoaded || splashSlot() != this)
         return;
     m_loginLoaded = true;
     LoginFrm::load();

@@ -58,10 +58,19 @@ public:
     // Unloads the splash; nothing happens when it is gone already.
     static void unloadSplash();
 
+    // SIGTERM and SIGINT close the program the way its windows close: the
+    // login windows and the splash unload, any other window goes as the
+    // application ends, and the status is 0. Before any window is loaded
+    // the process ends at once, with status 0 too.
+    static void closeOnTerminationSignals();
+
     static constexpr QSize kDesignSize { 356, 122 };
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    // A close asked by the window manager ends the start-up: nothing else
+    // would ever be shown.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     LoadFrm();

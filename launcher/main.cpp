@@ -27,6 +27,7 @@ int main(int argc, char* argv[])
         !installed.recover())
         kest::logEvent(QString::fromStdString("start-up: " + installed.error()));
 
+    kest::LoadFrm::closeOnTerminationSignals();
     kest::LoadFrm::startUp(QCoreApplication::arguments().mid(1).join(QLatin1Char(' ')));
     return app.exec();
 }

@@ -5,11 +5,16 @@
 #include "tests/support/testenv.h"
 
 #include <QGuiApplication>
+#include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTest>
+#include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
 
 namespace {
 
@@ -30,6 +35,12 @@ const QPoint kCardBody(280, 250); // inside the login card, left of the fields
 constexpr QRgb kCardColour = 0xFAFCFF; // the card's surface
 const QPoint kBelowThePage(444, 500); // the strip no page covers
 const QPoint kRightOfThePage(884, 200);
+// Key colour on the page and a transparent corner of the artwork: a hole
+// through both windows.
+const QPoint kThroughBoth(1, 1);
+const QPoint kAliceButton(332, 360); // a demo account: signs in, then shows the enter link
+const QPoint kEnterLink(440, 321); // "app://loadgame|<game>", shown after signing in
+constexpr QRgb kEnterLinkColour = 0x1F6FE5;
 
 QString artifact(const QString& name)
 {
@@ -68,16 +79,42 @@ QRgb rgbAt(const QImage& image, QPoint at)
     return image.pixel(at) & 0xFFFFFF;
 }
 
+// A window of the test's own, to lie under the launcher's windows: it keeps
+// the presses that reach it. It stays below, or the window manager would
+// raise it over the login windows when it is clicked.
+class PressRecorder final : public QWidget {
+public:
+    static constexpr QRgb kColour = 0x306040;
+    explicit PressRecorder(const QRect& geometry)
+        : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint)
+    {
+        setGeometry(geometry);
+        QPalette colour = palette();
+        colour.setColor(QPalette::Window, QColor::fromRgb(kColour));
+        setPalette(colour);
+        setAutoFillBackground(true);
+    }
+    QList<QPoint> presses;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        presses << event->globalPosition().toPoint();
+    }
+};
+
 class StartupTest : public ::testing::Test {
 protected:
     void TearDown() override
     {
         if (m_launcher) {
-            // A sanitizer report ends the launcher with a status of its own,
-            // which an expected status of 1 would hide.
-            const QString errors = m_launcher->errorOutput();
-            EXPECT_FALSE(errors.contains(QLatin1String("Sanitizer"))) << qPrintable(errors);
-            EXPECT_FALSE(errors.contains(QLatin1String("runtime error:"))) << qPrintable(errors);
+            // A launcher still running ends cleanly on SIGTERM, whatever it shows.
+            if (!m_launcher->waitForExit(0)) {
+                m_launcher->stop();
+                EXPECT_EQ(m_launcher->exitStatus(), QProcess::NormalExit);
+                EXPECT_EQ(m_launcher->exitCode(), 0);
+            }
+            expectNoSanitizerReport();
         }
         if (HasFailure() && m_launcher) {
             std::printf("--- launcher output\n%s--- event log\n%s",
@@ -85,6 +122,15 @@ protected:
         }
         m_launcher.reset();
         m_demo.reset();
+    }
+
+    // A sanitizer report ends the launcher with a status of its own, which an
+    // expected status of 1 would hide.
+    void expectNoSanitizerReport()
+    {
+        const QString errors = launcher().errorOutput();
+        EXPECT_FALSE(errors.contains(QLatin1String("Sanitizer"))) << qPrintable(errors);
+        EXPECT_FALSE(errors.contains(QLatin1String("runtime error:"))) << qPrintable(errors);
     }
 
     void startDemo(const QStringList& arguments = {})
@@ -315,12 +361,90 @@ TEST_F(StartupTest, DraggingTheArtworkMovesBothWindowsAndThePageHasNoMenu)
     const QImage screen = screenshot(artifact(QStringLiteral("login-dragged.png")));
     expectArtworkShowsThrough(screen, origin + moveBy);
 
+    // A press where the page paints the key colour reaches the artwork below
+    // it, which drags both windows back.
+    dragFrom(origin + moveBy + kKeyColouredPage, origin + kKeyColouredPage);
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            moved = windowsSized(launcher(), kLoginSize);
+            return moved.size() == 2 && moved[0].geometry.topLeft() == origin
+                && moved[1].geometry.topLeft() == origin;
+        },
+        10000));
+
     // Closing from the window manager (Alt+F4 on the focused window) closes both.
     runTool(QStringLiteral("xdotool"),
         { QStringLiteral("windowactivate"), QStringLiteral("--sync"), moved[0].id });
     pressKey(QStringLiteral("alt+F4"));
     ASSERT_TRUE(launcher().waitForExit(20000));
     EXPECT_EQ(launcher().exitCode(), 0);
+}
+
+TEST_F(StartupTest, KeyColourLetsClicksThroughAndTheFormTakesItsOwn)
+{
+    // The login windows will be centred over this window.
+    PressRecorder below(QRect(centredAt(kLoginSize) - QPoint(40, 40), kLoginSize + QSize(80, 80)));
+    below.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&below));
+    startDemo();
+    startLauncher();
+    const QList<XWindow> login = waitForLoginWindows();
+    ASSERT_EQ(login.size(), 2);
+    const QPoint origin = login[0].geometry.topLeft();
+    const QImage screen = waitForPage(origin);
+    ASSERT_EQ(rgbAt(screen, origin + kThroughBoth), PressRecorder::kColour)
+        << "the test's window should show through both login windows there";
+
+    clickAt(origin + kThroughBoth);
+    ASSERT_TRUE(waitUntil([&] { return !below.presses.isEmpty(); }, 10000));
+    EXPECT_EQ(below.presses, QList<QPoint> { origin + kThroughBoth });
+
+    // The page's own pixels take the pointer: a demo account signs in, and the
+    // enter link it shows hands its exact address over when clicked.
+    clickAt(origin + kAliceButton);
+    EXPECT_TRUE(waitUntil(
+        [&] { return m_demo->logText().contains(QLatin1String("POST /pcLogin/login")); }, 20000));
+    ASSERT_TRUE(waitUntil(
+        [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; }, 20000));
+    screenshot(artifact(QStringLiteral("login-signed-in.png")));
+    clickAt(origin + kEnterLink);
+    expectHandOver(QStringLiteral("alice"));
+    EXPECT_EQ(below.presses.size(), 1);
+}
+
+TEST_F(StartupTest, WhileTheSplashWaitsTermAndWindowManagerCloseEndCleanly)
+{
+    startDemo({ QStringLiteral("--login-mode"), QStringLiteral("slow") });
+    for (const bool bySignal : { true, false }) {
+        SCOPED_TRACE(bySignal ? "SIGTERM" : "window manager close");
+        const qsizetype requestsBefore = m_demo->logText().count(QLatin1String("GET /pcLogin/"));
+        startLauncher();
+        QList<XWindow> splash;
+        ASSERT_TRUE(waitUntil(
+            [&] { return !(splash = windowsSized(launcher(), kSplashSize)).isEmpty(); }, kStartMs));
+        // The browser engine runs and the login page is on its (endless) way.
+        ASSERT_TRUE(waitUntil(
+            [&] {
+                return m_demo->logText().count(QLatin1String("GET /pcLogin/")) > requestsBefore;
+            },
+            kStartMs));
+        const QList<qint64> helpers = descendantsOf(launcher().pid());
+        EXPECT_FALSE(helpers.isEmpty()) << "the browser engine's processes";
+
+        if (bySignal)
+            ASSERT_EQ(::kill(static_cast<pid_t>(launcher().pid()), SIGTERM), 0);
+        else
+            ASSERT_TRUE(sendWindowManagerClose(splash.first().id));
+        ASSERT_TRUE(launcher().waitForExit(20000));
+        EXPECT_EQ(launcher().exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(launcher().exitCode(), 0);
+        EXPECT_EQ(launcher().eventLog().contains(QLatin1String("termination signal")), bySignal);
+        EXPECT_TRUE(waitUntil(
+            [&] { return std::none_of(helpers.begin(), helpers.end(), &processExists); }, 10000))
+            << "the engine's processes outlived the launcher";
+        expectNoSanitizerReport();
+        m_launcher.reset();
+    }
 }
 
 TEST_F(StartupTest, WithoutConnectionOnlyTheMessageShows)
@@ -367,7 +491,7 @@ TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)
         answerNoConnectionMessage(
             QStringLiteral("login-%1.png").arg(QLatin1String(mode)), kSplashSize);
         EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("too short")));
-        EXPECT_FALSE(launcher().errorOutput().contains(QLatin1String("Sanitizer")));
+        expectNoSanitizerReport();
         m_launcher.reset();
         m_demo.reset();
     }

@@ -4,8 +4,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMultiHash>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 namespace kest::e2e {
 
@@ -72,6 +79,73 @@ bool isIconic(const QString& id)
     return runTool(
         QStringLiteral("xprop"), { QStringLiteral("-id"), id, QStringLiteral("WM_STATE") })
         .contains(QLatin1String("Iconic"));
+}
+
+bool sendWindowManagerClose(const QString& id)
+{
+    bool ok = false;
+    const xcb_window_t window = id.toUInt(&ok);
+    if (!ok)
+        return false;
+    const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection(
+        xcb_connect(nullptr, nullptr), xcb_disconnect);
+    if (xcb_connection_has_error(connection.get()))
+        return false;
+    const auto atom = [&](const char* name) {
+        const std::unique_ptr<xcb_intern_atom_reply_t, void (*)(void*)> reply(
+            xcb_intern_atom_reply(connection.get(),
+                xcb_intern_atom(connection.get(), 0, std::strlen(name), name), nullptr),
+            std::free);
+        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    xcb_client_message_event_t message = {};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atom("WM_PROTOCOLS");
+    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.data.data32[1] = XCB_CURRENT_TIME;
+    const xcb_void_cookie_t sent = xcb_send_event_checked(connection.get(), 0, window,
+        XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
+    const std::unique_ptr<xcb_generic_error_t, void (*)(void*)> error(
+        xcb_request_check(connection.get(), sent), std::free);
+    return message.type != XCB_ATOM_NONE && !error;
+}
+
+QList<qint64> descendantsOf(qint64 pid)
+{
+    // Parent of every process, from /proc/<pid>/stat (the field after the
+    // command name, which may itself hold spaces and parentheses).
+    QMultiHash<qint64, qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool isPid = false;
+        const qint64 child = entry.toLongLong(&isPid);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!isPid || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1)
+            children.insert(fields[1].toLongLong(), child);
+    }
+    QList<qint64> found;
+    QList<qint64> next { pid };
+    while (!next.isEmpty()) {
+        const QList<qint64> level = children.values(next.takeFirst());
+        found += level;
+        next += level;
+    }
+    return found;
+}
+
+bool processExists(qint64 pid)
+{
+    // A child that has ended but is not yet reaped is a zombie: gone for this purpose.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 QImage screenshot(const QString& savePath)
@@ -253,7 +327,9 @@ void Launcher::stop()
     if (m_process.state() == QProcess::NotRunning)
         return;
     m_process.terminate();
-    if (!m_process.waitForFinished(5000))
+    // An orderly end: the windows unload and the browser engine shuts down,
+    // slowly under the sanitizers on a busy machine.
+    if (!m_process.waitForFinished(20000))
         m_process.kill();
     m_process.waitForFinished(2000);
 }

@@ -33,6 +33,14 @@ QList<XWindow> visibleWindowsNamed(const QString& name);
 XWindow describeWindow(const QString& id);
 // Whether the window manager has iconified the window (WM_STATE Iconic).
 bool isIconic(const QString& id);
+// Asks the window's program to close it, with the WM_DELETE_WINDOW message a
+// window manager sends when the player closes a window. (openbox itself
+// offers no close for a splash-type window.) False if it could not be sent.
+bool sendWindowManagerClose(const QString& id);
+
+// The processes a process started, and theirs, by /proc.
+QList<qint64> descendantsOf(qint64 pid);
+bool processExists(qint64 pid);
 
 // The whole screen as it is now; also saved to `savePath` when given.
 QImage screenshot(const QString& savePath = {});

@@ -1,19 +1,33 @@
 // The two login windows around a real page from a loopback server, on Xvfb
-// with openbox: the colour-key mask follows what the page paints. (What the
+// with openbox: the colour-key mask follows what the page paints, the windows
+// load and unload again and again without leaving anything behind, and a
+// further account's failed login leaves the main window as it was. (What the
 // links do to the windows is in the end-to-end tests.)
 #include "launcher/LoginBgFrm.h"
 #include "launcher/LoginFrm.h"
 #include "launcher/LoginPage.h"
+#include "launcher/PublicData.h"
+#include "launcher/WebMainFrm.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QMessageBox>
+#include <QMultiHash>
+#include <QPointer>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <atomic>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -25,7 +39,11 @@ class LoginServer {
 public:
     LoginServer()
     {
-        m_server.Get("/pcLogin/", [](const httplib::Request&, httplib::Response& res) {
+        m_server.Get("/pcLogin/", [this](const httplib::Request&, httplib::Response& res) {
+            if (m_tooShort) {
+                res.set_content("<html><body>maintenance</body></html>", "text/html");
+                return;
+            }
             // A key-coloured page with one panel, and a spinner that never
             // stops, so that frames keep coming.
             res.set_content(R"(<!DOCTYPE html><html><head><style>
@@ -38,6 +56,10 @@ html, body { margin: 0; width: 920px; height: 625px; background: #fefefe; overfl
                     + std::string(1600, 'x') + "--></body></html>",
                 "text/html");
         });
+        m_server.Get("/game/one", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(
+                "<html><body>game one" + std::string(1600, ' ') + "</body></html>", "text/html");
+        });
         m_port = m_server.bind_to_any_port("127.0.0.1");
         m_thread = std::thread([this] { m_server.listen_after_bind(); });
     }
@@ -47,12 +69,83 @@ html, body { margin: 0; width: 920px; height: 625px; background: #fefefe; overfl
         m_thread.join();
     }
     int port() const { return m_port; }
+    // From now on /pcLogin/ answers a page too short to be the login page.
+    void failLogins(bool fail) { m_tooShort = fail; }
 
 private:
     httplib::Server m_server;
     int m_port = 0;
+    std::atomic<bool> m_tooShort = false;
     std::thread m_thread;
 };
+
+// What is alive in this process and the browser engine's processes it started.
+struct Census {
+    int windows = 0; // top-level widgets, hidden ones included
+    int views = 0;
+    int pages = 0;
+    int renderers = 0; // the engine's renderer processes
+    qint64 pssKb = 0; // this process and every process it started
+    // The part of it that is no file's pages: the pages of shared libraries
+    // count less whenever another program on the machine maps them too.
+    qint64 ownPssKb = 0;
+};
+
+QMultiHash<qint64, qint64> childrenByParent()
+{
+    QMultiHash<qint64, qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toLongLong() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        // The fields after the command name, which may hold spaces itself.
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1)
+            children.insert(fields[1].toLongLong(), entry.toLongLong());
+    }
+    return children;
+}
+
+QByteArray readProcFile(qint64 pid, const char* name)
+{
+    QFile file(QStringLiteral("/proc/%1/%2").arg(pid).arg(QLatin1String(name)));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Census takeCensus()
+{
+    Census census;
+    QList<QObject*> roots { qApp };
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        ++census.windows;
+        roots << window;
+        census.views += int(window->findChildren<QWebEngineView*>().size())
+            + (qobject_cast<QWebEngineView*>(window) ? 1 : 0);
+    }
+    for (QObject* root : roots)
+        census.pages += int(root->findChildren<QWebEnginePage*>().size());
+
+    const QMultiHash<qint64, qint64> children = childrenByParent();
+    QList<qint64> tree { ::getpid() };
+    for (qsizetype i = 0; i < tree.size(); ++i)
+        tree += children.values(tree[i]);
+    for (const qint64 pid : tree) {
+        if (readProcFile(pid, "cmdline").contains("--type=renderer"))
+            ++census.renderers;
+        QHash<QByteArray, qint64> rollup; // kB by field name
+        for (const QByteArray& line : readProcFile(pid, "smaps_rollup").split('\n')) {
+            const QList<QByteArray> words = line.simplified().split(' ');
+            if (words.size() == 3 && words[2] == "kB")
+                rollup.insert(words[0], words[1].toLongLong());
+        }
+        census.pssKb += rollup.value("Pss:");
+        census.ownPssKb += rollup.contains("Pss_Anon:")
+            ? rollup.value("Pss_Anon:") + rollup.value("Pss_Shmem:")
+            : rollup.value("Pss:");
+    }
+    return census;
+}
 
 class LoginWindowsTest : public ::testing::Test {
 protected:
@@ -101,6 +194,105 @@ TEST_F(LoginWindowsTest, MaskFollowsThePageWhileItAnimates)
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return login->mask().contains(moved) && !login->mask().contains(shown.center()); },
         10000));
+}
+
+TEST_F(LoginWindowsTest, LoadingAndClosingAgainAndAgainLeavesNothingBehind)
+{
+    constexpr int kCycles = 20;
+    // Allocations of the engine's caches and the heap's own fragmentation
+    // grow a little at first; a login window left alive costs far more (a
+    // page and its renderer process: tens of megabytes).
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer keeps freed memory in a quarantine of up to 256 MB.
+    constexpr qint64 kGrowthLimitKb = 320 * 1024;
+#else
+    constexpr qint64 kGrowthLimitKb = 40 * 1024;
+#endif
+    // The engine lets go of a page's parts (its render widget, its renderer
+    // process) on its own time after the page is deleted.
+    const auto settledCensus = [](const Census& target) {
+        Census now;
+        QTest::qWait(1000);
+        [[maybe_unused]] const bool settled = QTest::qWaitFor(
+            [&] {
+                now = takeCensus();
+                return now.windows <= target.windows && now.renderers <= target.renderers;
+            },
+            10000);
+        return now;
+    };
+    Census afterFirst;
+    for (int cycle = 1; cycle <= kCycles; ++cycle) {
+        kest::LoginFrm* login = loadAndShow();
+        ASSERT_TRUE(login) << "cycle " << cycle;
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return login->mask().contains(kPanel.translated(kPageOffset)); }, 10000))
+            << "cycle " << cycle;
+        const QPointer<QWidget> background = login->background();
+        kest::LoginFrm::unload();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return background.isNull(); }, 10000))
+            << "cycle " << cycle;
+        if (cycle == 1)
+            afterFirst = settledCensus(Census {});
+    }
+    const Census afterLast = settledCensus(afterFirst);
+    EXPECT_EQ(afterLast.windows, afterFirst.windows);
+    EXPECT_EQ(afterLast.views, afterFirst.views);
+    EXPECT_EQ(afterLast.pages, afterFirst.pages);
+    EXPECT_EQ(afterLast.renderers, afterFirst.renderers);
+    EXPECT_LT(afterLast.ownPssKb - afterFirst.ownPssKb, kGrowthLimitKb)
+        << "PSS without file pages: " << afterFirst.ownPssKb << " kB after the first cycle, "
+        << afterLast.ownPssKb << " kB after the last";
+    std::printf("login windows: PSS of the process tree %lld kB (%lld kB without file pages) "
+                "after cycle 1, %lld kB (%lld kB) after cycle %d\n",
+        afterFirst.pssKb, afterFirst.ownPssKb, afterLast.pssKb, afterLast.ownPssKb, kCycles);
+}
+
+// Runs last: the main window it loads stays loaded until the program ends.
+TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
+{
+    kest::WebMainFrm& main = kest::WebMainFrm::instance();
+    const QString game = QStringLiteral("http://127.0.0.1:%1/game/one").arg(s_server->port());
+    main.SetURL(game);
+    main.showMainWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
+    QList<QWebEngineView*> games = main.findChildren<QWebEngineView*>();
+    ASSERT_EQ(games.size(), 1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return games.first()->url() == QUrl(game); }, 10000));
+
+    // The message is answered as soon as it shows.
+    QStringList messages;
+    QTimer answer;
+    answer.setInterval(50);
+    QObject::connect(&answer, &QTimer::timeout, &answer, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            if (box && box->isVisible()) {
+                messages << box->windowTitle() + QLatin1Char('|') + box->text();
+                box->accept();
+            }
+        }
+    });
+    answer.start();
+
+    s_server->failLogins(true);
+    kest::LoginFrm* login = kest::LoginFrm::load();
+    ASSERT_TRUE(login);
+    login->showPage(); // as the main window's other-account button does
+    const bool closed
+        = QTest::qWaitFor([] { return kest::LoginFrm::instance() == nullptr; }, 30000);
+    s_server->failLogins(false);
+    ASSERT_TRUE(closed);
+
+    EXPECT_EQ(messages,
+        QStringList { kest::kNoticeTitle.toString() + QLatin1Char('|')
+            + kest::kNoConnectionText.toString() });
+    // The program goes on (this test is still running), and so do its games.
+    EXPECT_TRUE(main.isLoaded());
+    EXPECT_TRUE(main.isVisible());
+    games = main.findChildren<QWebEngineView*>();
+    ASSERT_EQ(games.size(), 1);
+    EXPECT_EQ(games.first()->url(), QUrl(game));
 }
 
 } // namespace
