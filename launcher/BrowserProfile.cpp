@@ -1,5 +1,7 @@
 #include "launcher/BrowserProfile.h"
 
+#include "launcher/CacheMain.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
@@ -45,6 +47,9 @@ QWebEngineProfile* browserProfile()
     profile->setPersistentStoragePath(storageFolder(QStandardPaths::GenericDataLocation));
     profile->setCachePath(storageFolder(QStandardPaths::GenericCacheLocation));
     g_profile = profile;
+    // From the first moment: a cookie the keeper never saw would be lost to
+    // the next cache clearing.
+    CookieKeeper::watch(profile);
     qAddPostRoutine(releaseProfileAtExit);
     return profile;
 }

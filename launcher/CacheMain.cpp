@@ -30,9 +30,9 @@ QUrl originOf(const QNetworkCookie& cookie)
     return origin;
 }
 
-QNetworkCookie probeCookie()
+QNetworkCookie probeCookie(int value)
 {
-    QNetworkCookie probe(QByteArray(cache::kProbeName), QByteArrayLiteral("1"));
+    QNetworkCookie probe(QByteArray(cache::kProbeName), QByteArray::number(value));
     probe.setDomain(QString::fromLatin1(cache::kProbeHost));
     probe.setPath(QStringLiteral("/"));
     return probe;
@@ -43,8 +43,12 @@ bool isProbe(const QNetworkCookie& cookie)
     return cookie.name() == cache::kProbeName;
 }
 
-// One clearing in progress for a profile.
+// One clearing in progress for a profile. Found again as the profile's child
+// by its type, which needs the meta-object: without Q_OBJECT, findChild would
+// take any child of the profile for a clearing.
 class CacheClearing final : public QObject {
+    Q_OBJECT
+
 public:
     explicit CacheClearing(QWebEngineProfile* profile)
         : QObject(profile)
@@ -54,12 +58,12 @@ public:
         connect(store, &QWebEngineCookieStore::cookieRemoved, this,
             [this](const QNetworkCookie& cookie) {
                 if (isProbe(cookie))
-                    m_probeReplaced = true;
+                    m_lastRemoved = cookie.value().toInt();
             });
         connect(
             store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
                 if (isProbe(cookie))
-                    probeAdded();
+                    probeAdded(cookie.value().toInt());
             });
         m_poll.setInterval(cache::kPollMs);
         connect(&m_poll, &QTimer::timeout, this, [this] { setProbe(); });
@@ -105,11 +109,11 @@ private:
             finish();
             return;
         }
-        m_probeReplaced = false;
-        m_profile->cookieStore()->setCookie(probeCookie(), originOf(probeCookie()));
+        const QNetworkCookie probe = probeCookie(++m_probeValue);
+        m_profile->cookieStore()->setCookie(probe, originOf(probe));
     }
 
-    void probeAdded()
+    void probeAdded(int value)
     {
         switch (m_stage) {
         case Stage::ProbeSet:
@@ -118,9 +122,11 @@ private:
             m_poll.start();
             break;
         case Stage::Clearing:
-            // Added without the old copy being replaced: the store it went
-            // to is new, so the clearing (and the context's reset) is over.
-            if (!m_probeReplaced)
+            // In one store, probe n replaces probe n - 1: its removal comes
+            // right before. Added without that, it went to a new store, so
+            // the clearing (and the context's reset) is over. Polls overlap
+            // with the engine's answers, so only the numbers can tell.
+            if (m_lastRemoved != value - 1)
                 finish();
             break;
         case Stage::Finished:
@@ -133,7 +139,8 @@ private:
         m_stage = Stage::Finished;
         m_poll.stop();
         QWebEngineCookieStore* store = m_profile->cookieStore();
-        store->deleteCookie(probeCookie(), originOf(probeCookie()));
+        const QNetworkCookie probe = probeCookie(m_probeValue);
+        store->deleteCookie(probe, originOf(probe));
         if (CookieKeeper* keeper = CookieKeeper::watch(m_profile)) {
             for (const QNetworkCookie& cookie : keeper->cookies())
                 store->setCookie(cookie, originOf(cookie));
@@ -154,7 +161,8 @@ private:
     QTimer m_poll;
     QElapsedTimer m_elapsed;
     Stage m_stage = Stage::ProbeSet;
-    bool m_probeReplaced = false;
+    int m_probeValue = 0; // of the probe set last
+    int m_lastRemoved = -1; // of the probe removed last
     std::vector<Waiter> m_waiting;
 };
 
@@ -222,3 +230,5 @@ void clearCacheWithNotice(QWidget* owner)
 }
 
 } // namespace kest
+
+#include "CacheMain.moc"

@@ -51,11 +51,11 @@ private:
 //
 // The engine does not say when its cache clearing has ended. The end is seen
 // through a probe: a session cookie of a host no page visits is set before,
-// and set again every kPollMs after; while the old network context lives,
-// setting it replaces the copy there (cookieRemoved, then cookieAdded); once
-// the context has been recreated, the probe was gone and only cookieAdded
-// comes. Should an engine keep its context (a later Qt), the clearing counts
-// as done after kGiveUpMs, with a line in the event log.
+// and set again every kPollMs after, numbered 1, 2, 3...; while the old
+// network context lives, probe n replaces probe n - 1 there (cookieRemoved of
+// n - 1, then cookieAdded of n); once the context has been recreated, the
+// probe was gone and cookieAdded of n comes without that removal. Should an engine keep its context
+// (a later Qt), the clearing counts as done after kGiveUpMs, with a line in the event log.
 void ClearBrowserCache(QWebEngineProfile* profile, QObject* context, std::function<void()> done);
 
 // The menu's "clear cache": ClearBrowserCache, then the notice

@@ -1,0 +1,180 @@
+// The cache cleaning on the program's real browser profile: a page from a
+// loopback server sets a session cookie and a persistent one and loads a
+// script the browser may keep for an hour. After ClearBrowserCache the script
+// is fetched again, and that request still carries both cookies.
+#include "launcher/BrowserProfile.h"
+#include "launcher/CacheMain.h"
+#include "tests/support/testenv.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineHistory>
+#include <QWebEnginePage>
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace kest;
+
+namespace {
+
+constexpr int kWaitMs = 30000; // the engine starts slowly under Xvfb and the sanitizers
+
+class CacheServer {
+public:
+    CacheServer()
+    {
+        m_server.Get("/page", [](const httplib::Request&, httplib::Response& res) {
+            res.set_header("Cache-Control", "no-store");
+            res.set_header("Set-Cookie", "session_c=s1; Path=/");
+            res.set_header("Set-Cookie", "persistent_c=p1; Path=/; Max-Age=86400");
+            res.set_content("<!doctype html><html><head><script src=\"/cached.js\"></script>"
+                            "</head><body>page</body></html>",
+                "text/html");
+        });
+        m_server.Get("/cached.js", [this](const httplib::Request& req, httplib::Response& res) {
+            {
+                const std::lock_guard lock(m_mutex);
+                m_scriptCookies.push_back(req.get_header_value("Cookie"));
+            }
+            res.set_header("Cache-Control", "public, max-age=3600");
+            res.set_content("document.title = 'loaded';", "text/javascript");
+        });
+        // One request per connection: the engine keeps idle ones open, which
+        // would hold up stopping the server.
+        m_server.set_keep_alive_max_count(1);
+        m_server.set_read_timeout(0, 200000);
+        m_port = kest::test::freePort();
+        if (m_port > 0 && m_server.bind_to_port("127.0.0.1", m_port))
+            m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        else
+            m_port = 0;
+    }
+    ~CacheServer()
+    {
+        m_server.stop();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    QUrl url(const char* path) const
+    {
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QLatin1String(path)));
+    }
+    int port() const { return m_port; }
+    std::vector<std::string> scriptCookies()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_scriptCookies;
+    }
+
+private:
+    httplib::Server m_server;
+    std::thread m_thread;
+    int m_port = 0;
+    std::mutex m_mutex;
+    std::vector<std::string> m_scriptCookies;
+};
+
+class CacheClearingTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        // The give-up path of the clearing writes here; the probe must make
+        // it unnecessary.
+        qputenv("KEST_EVENT_LOG", s_log.filePath(QStringLiteral("events.log")).toUtf8());
+    }
+
+    void SetUp() override
+    {
+        ASSERT_NE(m_server.port(), 0);
+        ASSERT_NE(browserProfile(), nullptr);
+        m_page = std::make_unique<QWebEnginePage>(browserProfile());
+        trackBrowserPage(m_page.get());
+    }
+    void TearDown() override
+    {
+        // Pages go before the profile.
+        m_page.reset();
+    }
+
+    bool load(const QUrl& url)
+    {
+        bool finished = false;
+        bool ok = false;
+        const auto connection = QObject::connect(
+            m_page.get(), &QWebEnginePage::loadFinished, m_page.get(), [&](bool success) {
+                finished = true;
+                ok = success;
+            });
+        m_page->setUrl(url);
+        const bool came = QTest::qWaitFor([&] { return finished; }, kWaitMs);
+        QObject::disconnect(connection);
+        return came && ok;
+    }
+
+    static QString eventLog()
+    {
+        QFile file(s_log.filePath(QStringLiteral("events.log")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+    static QTemporaryDir s_log;
+    CacheServer m_server;
+    std::unique_ptr<QWebEnginePage> m_page;
+};
+
+QTemporaryDir CacheClearingTest::s_log;
+
+TEST_F(CacheClearingTest, CachedFilesComeAgainWithEveryCookieAndTheHistoryStays)
+{
+    ASSERT_TRUE(load(m_server.url("/page?first")));
+    ASSERT_EQ(m_server.scriptCookies().size(), 1u);
+    // Another page takes the script from the cache: it is cached.
+    ASSERT_TRUE(load(m_server.url("/page?second")));
+    ASSERT_EQ(m_server.scriptCookies().size(), 1u);
+    const int history = m_page->history()->count();
+
+    bool done = false;
+    ClearBrowserCache(browserProfile(), m_page.get(), [&] { done = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, kWaitMs));
+
+    ASSERT_TRUE(load(m_server.url("/page?third")));
+    const std::vector<std::string> cookies = m_server.scriptCookies();
+    ASSERT_EQ(cookies.size(), 2u) << "the cached script was not fetched again";
+    EXPECT_NE(cookies.back().find("session_c=s1"), std::string::npos) << cookies.back();
+    EXPECT_NE(cookies.back().find("persistent_c=p1"), std::string::npos) << cookies.back();
+    EXPECT_EQ(cookies.back().find(cache::kProbeName), std::string::npos) << cookies.back();
+    EXPECT_GT(m_page->history()->count(), history);
+    // The end was seen, not waited out.
+    EXPECT_FALSE(eventLog().contains(QLatin1String("ClearBrowserCache"))) << qPrintable(eventLog());
+}
+
+TEST_F(CacheClearingTest, RequestsDuringAClearingJoinItAndAGoneRequesterIsNotCalled)
+{
+    ASSERT_TRUE(load(m_server.url("/page")));
+    int calls = 0;
+    auto gone = std::make_unique<QObject>();
+    bool goneCalled = false;
+    ClearBrowserCache(browserProfile(), m_page.get(), [&] { ++calls; });
+    ClearBrowserCache(browserProfile(), gone.get(), [&] { goneCalled = true; });
+    ClearBrowserCache(browserProfile(), m_page.get(), [&] { ++calls; });
+    gone.reset();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return calls == 2; }, kWaitMs));
+    // Once over, a new request starts a new clearing, which ends as well.
+    bool again = false;
+    ClearBrowserCache(browserProfile(), m_page.get(), [&] { again = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return again; }, kWaitMs));
+    EXPECT_EQ(calls, 2);
+    EXPECT_FALSE(goneCalled);
+    EXPECT_FALSE(eventLog().contains(QLatin1String("ClearBrowserCache"))) << qPrintable(eventLog());
+}
+
+} // namespace
