@@ -37,6 +37,17 @@ bool isReadableRegularFile(const std::string& path)
     return std::ifstream(path, std::ios::binary).good();
 }
 
+bool isValidVersionText(const std::string& text)
+{
+    // Free text on purpose (tests serve "1.1.00" or "1.0.9"), but it stays
+    // one manifest line without field separators.
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
+        return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == '+';
+    });
+}
+
+} // namespace
+
 std::optional<LoginMode> parseLoginMode(const std::string& text)
 {
     if (text == "normal")
@@ -49,17 +60,6 @@ std::optional<LoginMode> parseLoginMode(const std::string& text)
         return LoginMode::Slow;
     return std::nullopt;
 }
-
-bool isValidVersionText(const std::string& text)
-{
-    // Free text on purpose (tests serve "1.1.00" or "1.0.9"), but it stays
-    // one manifest line without field separators.
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) {
-        return std::isalnum(c) || c == '.' || c == '-' || c == '_' || c == '+';
-    });
-}
-
-} // namespace
 
 bool isValidFileName(const std::string& name)
 {
@@ -91,6 +91,8 @@ std::string usageText()
           "  --file-rate BYTES     send the listed files at BYTES per second\n"
           "  --login-mode MODE     normal | short (page under 1500 characters) |\n"
           "                        error500 | slow (a page that never completes)\n"
+          "  --login-mode-file PATH  read on every login page request: a mode\n"
+          "                        named there overrides --login-mode\n"
           "  --log FILE            append the request log to FILE (default stderr)\n"
           "  --help                show this text\n"
           "\n"
@@ -123,7 +125,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         }
 
         static const char* const valued[] = { "--port", "--version", "--file", "--log",
-            "--login-mode", "--manifest-file", "--file-rate" };
+            "--login-mode", "--login-mode-file", "--manifest-file", "--file-rate" };
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option '" + arguments[i] + "'");
         if (!value) {
@@ -167,6 +169,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
                 return fail(
                     "--login-mode: '" + *value + "' is not one of normal, short, error500, slow");
             options.loginMode = *mode;
+        } else if (name == "--login-mode-file") {
+            if (!isReadableRegularFile(*value))
+                return fail("--login-mode-file: cannot read '" + *value + "'");
+            options.loginModeFile = *value;
         } else if (name == "--manifest-file") {
             if (!isReadableRegularFile(*value))
                 return fail("--manifest-file: cannot read '" + *value + "'");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ struct Options {
     std::vector<ServedFile> files; // in manifest order; the launcher goes last
     std::string logPath; // empty: stderr
     LoginMode loginMode = LoginMode::Normal;
+    // Non-empty: read on every request to /pcLogin/; its first word, when it
+    // names a mode, overrides loginMode for that request.
+    std::string loginModeFile;
     std::string manifestFile; // non-empty: served verbatim instead of the built manifest
     std::uint64_t fileRate = 0; // bytes per second for the listed files; 0: unlimited
     bool help = false;
@@ -42,6 +46,9 @@ struct ParseResult {
 ParseResult parseCommandLine(const std::vector<std::string>& arguments);
 
 std::string usageText();
+
+// A login mode by its command-line name ("normal", "short", "error500", "slow").
+std::optional<LoginMode> parseLoginMode(const std::string& text);
 
 // A file name the manifest can carry: the updater takes the name from the URL
 // after its last "/", and a line that contains "version" counts as the

@@ -207,7 +207,7 @@ void DemoServer::serveAsset(const httplib::Request& req, httplib::Response& res,
 void DemoServer::serveLoginPage(const httplib::Request& req, httplib::Response& res)
 {
     res.set_header("Cache-Control", "no-store");
-    switch (m_options.loginMode) {
+    switch (loginModeNow()) {
     case LoginMode::Normal: {
         const std::string host = hostOf(req);
         setHtml(res,
@@ -240,6 +240,25 @@ void DemoServer::serveLoginPage(const httplib::Request& req, httplib::Response& 
         return;
     }
     }
+}
+
+LoginMode DemoServer::loginModeNow() const
+{
+    if (m_options.loginModeFile.empty())
+        return m_options.loginMode;
+    const std::optional<std::string> text = readWholeFile(m_options.loginModeFile);
+    if (!text) {
+        m_log.note("login mode file " + m_options.loginModeFile + " unreadable; --login-mode used");
+        return m_options.loginMode;
+    }
+    const std::string content = trimmed(*text);
+    const std::string word = content.substr(0, content.find_first_of(" \t\r\n"));
+    if (word.empty())
+        return m_options.loginMode;
+    if (const std::optional<LoginMode> mode = parseLoginMode(word))
+        return *mode;
+    m_log.note("login mode file names no mode ('" + word.substr(0, 40) + "'); --login-mode used");
+    return m_options.loginMode;
 }
 
 void DemoServer::serveLogin(const httplib::Request& req, httplib::Response& res) const

@@ -59,6 +59,8 @@ private:
     void serveFile(const httplib::Request& req, httplib::Response& res);
 
     std::string hostOf(const httplib::Request& req) const;
+    // --login-mode, or the mode the login mode file names at this moment.
+    LoginMode loginModeNow() const;
 
     // Sleeps for the duration unless stop() comes first; false when stopping.
     bool pause(std::chrono::milliseconds duration);

@@ -1,6 +1,5 @@
 #include "launcher/WebMainFrm.h"
 
-#include "launcher/BrowserProfile.h"
 #include "launcher/CKvNotifyIcon.h"
 #include "launcher/CacheMain.h"
 #include "launcher/LinkTopic.h"
@@ -19,6 +18,7 @@
 #include "platform/shell.h"
 #include "platform/units.h"
 #include "skin/BForm.h"
+#include "skin/captionbar.h"
 #include "skin/iButton.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/uTab.h"
@@ -27,11 +27,14 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QScreen>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace kest {
 
@@ -45,6 +48,8 @@ constexpr int kTabRightMargin = 0;
 // RGB(222, 222, 222) as the caption bar takes colours: 0x00BBGGRR in decimal.
 const QString kCaptionBackColor = QString::number(222 * 65536 + 222 * 256 + 222);
 constexpr int kTextButtonFaces = 109; // the answer faces, stretched to each button
+
+constexpr int kCaptionGapPx = 2;
 
 WebMainFrm* g_window = nullptr;
 
@@ -78,6 +83,19 @@ iButton* textButton(QWidget* parent, const char* name, const QString& caption, Q
     button->setCaption(caption);
     button->setGeometry(toPixels(twips));
     return button;
+}
+
+// Where the caption bar's text ends, in pixels. The bar prints it in "宋体"
+// 9 pt bold; where fontconfig substitutes a wider face, the brand runs past
+// the place the tab strip is laid out to start, and the strip would cover it.
+int captionRightPx(const BForm& bar)
+{
+    QFont font(QStringLiteral("宋体"), 9);
+    font.setBold(true);
+    const QImage surface = bar.surface();
+    const QFontMetrics metrics(font, surface.isNull() ? nullptr : &surface);
+    return captionbar::captionOrigin(bar.HasLogo(), skinProgram()).x() / kTwipsPerPixel
+        + metrics.horizontalAdvance(bar.Caption());
 }
 
 } // namespace
@@ -194,9 +212,6 @@ void WebMainFrm::Form_Load()
     m_loaded = true;
     m_bExit = false;
     LoadedForms::instance().formLoaded(this);
-    // Cookies set from now on survive a cache clearing even if the profile's
-    // creator did not start the keeper.
-    CookieKeeper::watch(browserProfile());
 
     // Small icon, tray icon, large icon: one icon file holds both sizes.
     const QIcon icon = loadAppIcon();
@@ -237,6 +252,7 @@ void WebMainFrm::Form_Load()
     PicLogo->setPixmap(LoadResPicture(105, QStringLiteral("BITMAP")));
 
     m_link = std::make_unique<LinkTopic>([this](const QString& command) { LinkExecute(command); });
+    QCoreApplication::instance()->installEventFilter(this);
 
     web_minmax_Click();
     Form_Resize();
@@ -246,6 +262,8 @@ void WebMainFrm::Form_Unload()
 {
     m_unloading = true;
     UnhookMainWindow(this);
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->removeEventFilter(this);
     m_link.reset();
     WebuTab->TabItems()->Clear();
     m_objStyle.reset();
@@ -289,7 +307,11 @@ void WebMainFrm::Form_Resize()
     web_min->move(toPixels(l.minLeft), web_min->y());
     web_tool->move(toPixels(l.toolLeft), web_tool->y());
     if (l.tabStrip) {
-        const QRect strip = toPixels(*l.tabStrip);
+        QRect strip = toPixels(*l.tabStrip);
+        // The strip starts after the caption's text, its right end staying.
+        const int clear = captionRightPx(*WebBForm) + kCaptionGapPx;
+        if (strip.left() < clear)
+            strip.setLeft(std::min(clear, strip.left() + strip.width()));
         WebuTab->setGeometry(strip.x(), strip.y(), strip.width(), WebuTab->height());
     }
     GameSpaceBtn->move(toPixels(l.gameSpaceLeft), GameSpaceBtn->y());
@@ -394,21 +416,35 @@ void WebMainFrm::OtherUserBtn_Click()
     if (!login)
         return;
     // The background window is shown only once the page has come, when this
-    // window may be the active one; it must come up over it, not under it.
-    if (QWidget* background = login->background())
-        background->installEventFilter(this);
+    // window may be the active one; it must come up over it, not under it
+    // (eventFilter, which sees the application's events while loaded).
     login->showPage();
 }
 
 bool WebMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
-    LoginFrm* login = LoginFrm::instance();
-    if (event->type() == QEvent::Show && login && watched == login->background()) {
-        QTimer::singleShot(0, login, [login] {
-            login->background()->raise();
-            login->raise();
-            login->activateWindow();
-        });
+    // This filter sees every event of the application (for its quit): only
+    // two types matter here.
+    switch (event->type()) {
+    case QEvent::Quit:
+        // The application was asked to end (a termination signal): its quit
+        // closes every window and is called off if one refuses. Nobody is
+        // there to answer the exit question, so the window unloads without it.
+        if (watched == QCoreApplication::instance() && m_loaded)
+            m_bExit = true;
+        break;
+    case QEvent::Show:
+        // A further login's background window: over this one.
+        if (LoginFrm* login = LoginFrm::instance(); login && watched == login->background()) {
+            QTimer::singleShot(0, login, [login] {
+                login->background()->raise();
+                login->raise();
+                login->activateWindow();
+            });
+        }
+        break;
+    default:
+        break;
     }
     return QWidget::eventFilter(watched, event);
 }
