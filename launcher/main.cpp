@@ -13,6 +13,11 @@ int main(int argc, char* argv[])
     // allows; on a Wayland desktop it runs through XWayland.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+    // Game pages in covered tabs and behind a hidden main window are hidden
+    // to the engine, which would slow their timers to one a second: a game
+    // left in a background tab must go on as it does in the selected one.
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
+        qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-background-timer-throttling");
     kest::LoginPage::registerAppScheme();
 
     QApplication app(argc, argv);
