@@ -51,3 +51,33 @@ function(kest_add_test name)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
                                           LABELS "${T_LABELS}")
 endfunction()
+
+# kest_add_fuzz_test(<name> SOURCES <file>... [HEADERS <file>...] SEEDS <dir>)
+#
+# A libFuzzer target over Qt-free code, built with clang beside the main build
+# (which may use another compiler) and run for a bounded time from its seeds,
+# keeping what it finds in a corpus folder of the build. Labelled "fuzz": the
+# target carries its own sanitizers, so the sanitizer suite leaves it out.
+function(kest_add_fuzz_test name)
+  cmake_parse_arguments(F "" "SEEDS" "SOURCES;HEADERS" ${ARGN})
+  find_program(KEST_CLANGXX NAMES clang++-14 clang++)
+  if(NOT KEST_CLANGXX)
+    message(STATUS "clang++ not found: ${name} is not built")
+    return()
+  endif()
+  set(out "${CMAKE_BINARY_DIR}/fuzz/${name}")
+  set(corpus "${CMAKE_BINARY_DIR}/fuzz/corpus_${name}")
+  add_custom_command(
+    OUTPUT "${out}"
+    COMMAND "${CMAKE_COMMAND}" -E make_directory "${corpus}"
+    COMMAND "${KEST_CLANGXX}" -std=c++20 -O1 -g -Wall -Wextra -Werror
+            -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
+            -I "${PROJECT_SOURCE_DIR}" ${F_SOURCES} -o "${out}"
+    DEPENDS ${F_SOURCES} ${F_HEADERS}
+    COMMENT "Building fuzz target ${name}")
+  add_custom_target(${name} ALL DEPENDS "${out}")
+  add_test(NAME ${name}
+           COMMAND "${out}" -max_total_time=30 -print_final_stats=1 "${corpus}" "${F_SEEDS}")
+  set_tests_properties(${name} PROPERTIES LABELS fuzz TIMEOUT 300
+                       ENVIRONMENT "ASAN_OPTIONS=detect_leaks=1")
+endfunction()
