@@ -1,6 +1,7 @@
 #include "platform/messagebox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace kest {
 
@@ -41,6 +42,18 @@ MsgAnswer MsgBox(
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         box.setEscapeButton(QMessageBox::Cancel);
         break;
+    }
+    // Every text of the program is Chinese; the buttons say so too, whatever
+    // language the desktop runs in.
+    const std::pair<QMessageBox::StandardButton, const char16_t*> names[] = {
+        { QMessageBox::Ok, u"确定" },
+        { QMessageBox::Cancel, u"取消" },
+        { QMessageBox::Yes, u"是" },
+        { QMessageBox::No, u"否" },
+    };
+    for (const auto& [which, name] : names) {
+        if (QAbstractButton* button = box.button(which))
+            button->setText(QString::fromUtf16(name));
     }
     switch (box.exec()) {
     case QMessageBox::Yes:
