@@ -14,10 +14,12 @@ int main(int argc, char* argv[])
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
     // Game pages in covered tabs and behind a hidden main window are hidden
-    // to the engine, which would slow their timers to one a second: a game
-    // left in a background tab must go on as it does in the selected one.
+    // to the engine. Like any browser's background tab their timers then run
+    // about once a second, which browser games are written for; but after five
+    // minutes the engine would slow them to once a minute, and a game left in
+    // a background tab or behind the hot key would all but stop.
     qputenv("QTWEBENGINE_CHROMIUM_FLAGS",
-        qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-background-timer-throttling");
+        qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-features=IntensiveWakeUpThrottling");
     kest::LoginPage::registerAppScheme();
 
     QApplication app(argc, argv);
