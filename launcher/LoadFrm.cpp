@@ -1,6 +1,7 @@
 #include "launcher/LoadFrm.h"
 
 #include "launcher/LoginFrm.h"
+#include "launcher/MainWindowHandOver.h"
 #include "launcher/PublicData.h"
 #include "launcher/UpdateCheck.h"
 #include "platform/connection.h"
@@ -61,8 +62,9 @@ void closeOnSignal()
         endProcessNow(0);
     LoginFrm::unload();
     LoadFrm::unloadSplash();
-    // A main window still loaded unloads as the application ends. Queued, so
-    // that the windows unloaded above are gone first.
+    if (MainWindowHandOver& main = mainWindow(); main.isLoaded())
+        main.unloadWithoutQuestion();
+    // Queued, so that the windows unloaded above are gone first.
     QMetaObject::invokeMethod(
         QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }

@@ -17,6 +17,9 @@ public:
     virtual void showMainWindow() = 0;
     // Whether the window is loaded (a further account is logging in).
     virtual bool isLoaded() const = 0;
+    // Unloads the window without the exit question: the program is being
+    // ended (a termination signal) and nobody is there to answer it.
+    virtual void unloadWithoutQuestion() = 0;
 };
 
 // The main window, created on first use.

@@ -252,7 +252,6 @@ void WebMainFrm::Form_Load()
     PicLogo->setPixmap(LoadResPicture(105, QStringLiteral("BITMAP")));
 
     m_link = std::make_unique<LinkTopic>([this](const QString& command) { LinkExecute(command); });
-    QCoreApplication::instance()->installEventFilter(this);
 
     web_minmax_Click();
     Form_Resize();
@@ -262,8 +261,6 @@ void WebMainFrm::Form_Unload()
 {
     m_unloading = true;
     UnhookMainWindow(this);
-    if (QCoreApplication* app = QCoreApplication::instance())
-        app->removeEventFilter(this);
     m_link.reset();
     WebuTab->TabItems()->Clear();
     m_objStyle.reset();
@@ -353,6 +350,14 @@ void WebMainFrm::SetURL(const QString& strURL)
     OpenGameTab(strURL);
 }
 
+void WebMainFrm::unloadWithoutQuestion()
+{
+    if (!m_loaded)
+        return;
+    m_bExit = true;
+    close();
+}
+
 void WebMainFrm::showMainWindow()
 {
     if (!m_loaded)
@@ -416,35 +421,21 @@ void WebMainFrm::OtherUserBtn_Click()
     if (!login)
         return;
     // The background window is shown only once the page has come, when this
-    // window may be the active one; it must come up over it, not under it
-    // (eventFilter, which sees the application's events while loaded).
+    // window may be the active one; it must come up over it, not under it.
+    if (QWidget* background = login->background())
+        background->installEventFilter(this);
     login->showPage();
 }
 
 bool WebMainFrm::eventFilter(QObject* watched, QEvent* event)
 {
-    // This filter sees every event of the application (for its quit): only
-    // two types matter here.
-    switch (event->type()) {
-    case QEvent::Quit:
-        // The application was asked to end (a termination signal): its quit
-        // closes every window and is called off if one refuses. Nobody is
-        // there to answer the exit question, so the window unloads without it.
-        if (watched == QCoreApplication::instance() && m_loaded)
-            m_bExit = true;
-        break;
-    case QEvent::Show:
-        // A further login's background window: over this one.
-        if (LoginFrm* login = LoginFrm::instance(); login && watched == login->background()) {
-            QTimer::singleShot(0, login, [login] {
-                login->background()->raise();
-                login->raise();
-                login->activateWindow();
-            });
-        }
-        break;
-    default:
-        break;
+    LoginFrm* login = LoginFrm::instance();
+    if (event->type() == QEvent::Show && login && watched == login->background()) {
+        QTimer::singleShot(0, login, [login] {
+            login->background()->raise();
+            login->raise();
+            login->activateWindow();
+        });
     }
     return QWidget::eventFilter(watched, event);
 }

@@ -43,6 +43,7 @@ public:
     void SetURL(const QString& strURL) override;
     void showMainWindow() override;
     bool isLoaded() const override { return m_loaded; }
+    void unloadWithoutQuestion() override;
 
     // True: the next close goes ahead without asking.
     bool m_bExit = false;
