@@ -18,7 +18,6 @@
 #include "platform/shell.h"
 #include "platform/units.h"
 #include "skin/BForm.h"
-#include "skin/captionbar.h"
 #include "skin/iButton.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/uTab.h"
@@ -27,7 +26,6 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QCursor>
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -83,19 +81,6 @@ iButton* textButton(QWidget* parent, const char* name, const QString& caption, Q
     button->setCaption(caption);
     button->setGeometry(toPixels(twips));
     return button;
-}
-
-// Where the caption bar's text ends, in pixels. The bar prints it in "宋体"
-// 9 pt bold; where fontconfig substitutes a wider face, the brand runs past
-// the place the tab strip is laid out to start, and the strip would cover it.
-int captionRightPx(const BForm& bar)
-{
-    QFont font(QStringLiteral("宋体"), 9);
-    font.setBold(true);
-    const QImage surface = bar.surface();
-    const QFontMetrics metrics(font, surface.isNull() ? nullptr : &surface);
-    return captionbar::captionOrigin(bar.HasLogo(), skinProgram()).x() / kTwipsPerPixel
-        + metrics.horizontalAdvance(bar.Caption());
 }
 
 } // namespace
@@ -306,7 +291,7 @@ void WebMainFrm::Form_Resize()
     if (l.tabStrip) {
         QRect strip = toPixels(*l.tabStrip);
         // The strip starts after the caption's text, its right end staying.
-        const int clear = captionRightPx(*WebBForm) + kCaptionGapPx;
+        const int clear = WebBForm->captionRight() + kCaptionGapPx;
         if (strip.left() < clear)
             strip.setLeft(std::min(clear, strip.left() + strip.width()));
         WebuTab->setGeometry(strip.x(), strip.y(), strip.width(), WebuTab->height());

@@ -7,6 +7,7 @@
 #include "skin/skininput.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -124,6 +125,16 @@ void BForm::DrawBar()
     look.program = skinProgram();
     m_surface = captionbar::renderBar(look, width());
     update();
+}
+
+int BForm::captionRight() const
+{
+    const int left = captionbar::captionOrigin(m_hasLogo, skinProgram()).x() / kTwipsPerPixel;
+    if (m_caption.isEmpty())
+        return left;
+    // Measured on the bar's own surface, the device the caption is printed on.
+    const QFontMetrics metrics(captionFont(), m_surface.isNull() ? nullptr : &m_surface);
+    return left + metrics.horizontalAdvance(m_caption);
 }
 
 void BForm::Nomin()

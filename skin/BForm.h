@@ -72,6 +72,10 @@ public:
     QImage skin() const { return m_skin; }
     // The bar's kept drawing.
     QImage surface() const { return m_surface; }
+    // Where the printed caption ends, in pixels from the bar's left: a host
+    // laying its own controls over the bar starts them past it. The font the
+    // system substitutes for the caption's face decides it.
+    int captionRight() const;
     // What Printform paints onto `frm`; null when frm was never printed.
     QImage printedForm(const QWidget* frm) const;
 

@@ -103,6 +103,31 @@ TEST(BForm, CaptionOriginInBothPrograms)
     }
 }
 
+TEST(BForm, CaptionRightIsWhereThePrintedCaptionEnds)
+{
+    // Hosts lay their controls from captionRight() on: the caption's ink must
+    // end before it, and not far before, whatever font stands in for its face.
+    const auto bar = bareBar(600);
+    bar->setHasLogo(true);
+    EXPECT_EQ(bar->captionRight(), 40); // no caption: its origin
+    const QImage plain = bar->surface();
+    for (const QString& caption :
+        { QStringLiteral("H"), QStringLiteral("ZantivoTervolk"), QStringLiteral("版本号:1.0.0") }) {
+        bar->setCaption(caption);
+        const QImage printed = bar->surface();
+        int inkRight = -1;
+        for (int y = 0; y < plain.height(); ++y) {
+            for (int x = 0; x < plain.width(); ++x) {
+                if (plain.pixel(x, y) != printed.pixel(x, y))
+                    inkRight = std::max(inkRight, x);
+            }
+        }
+        ASSERT_GE(inkRight, 40) << qPrintable(caption);
+        EXPECT_GT(bar->captionRight(), inkRight) << qPrintable(caption);
+        EXPECT_LE(bar->captionRight(), inkRight + 4) << qPrintable(caption);
+    }
+}
+
 TEST(BForm, BackColorTakesNumbersAndRefusesText)
 {
     BForm bar;
