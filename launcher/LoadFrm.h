@@ -59,9 +59,9 @@ public:
     static void unloadSplash();
 
     // SIGTERM and SIGINT close the program the way its windows close: the
-    // login windows and the splash unload, any other window goes as the
-    // application ends, and the status is 0. Before any window is loaded
-    // the process ends at once, with status 0 too.
+    // login windows, the splash and the main window (without its exit
+    // question) unload, and the status is 0. Before any window is loaded the
+    // process ends at once, with status 0 too.
     static void closeOnTerminationSignals();
 
     static constexpr QSize kDesignSize { 356, 122 };
