@@ -9,9 +9,9 @@
 // that saw no change within the time-out. Exit status 0 when every toggle was
 // seen, 1 when some were not, 2 for a bad command line or no X display.
 #include <X11/Xlib.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
-#include <dlfcn.h>
 #include <poll.h>
 
 #include <algorithm>
@@ -25,11 +25,6 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// libXtst comes with xdotool; its headers are not installed, so the two calls
-// are looked up at run time.
-using FakeKeyFn = int (*)(Display*, unsigned int, Bool, unsigned long);
-using QueryFn = Bool (*)(Display*, int*, int*, int*, int*);
 
 struct Args {
     Window window = 0;
@@ -152,14 +147,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "f10_latency: cannot open the X display\n");
         return 2;
     }
-    void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
-    const auto fakeKey
-        = xtst ? reinterpret_cast<FakeKeyFn>(dlsym(xtst, "XTestFakeKeyEvent")) : nullptr;
-    const auto query
-        = xtst ? reinterpret_cast<QueryFn>(dlsym(xtst, "XTestQueryExtension")) : nullptr;
     int eventBase = 0, errorBase = 0, major = 0, minor = 0;
-    if (!fakeKey || !query || !query(display, &eventBase, &errorBase, &major, &minor)) {
-        std::fprintf(stderr, "f10_latency: no XTEST (libXtst.so.6 or the server extension)\n");
+    if (!XTestQueryExtension(display, &eventBase, &errorBase, &major, &minor)) {
+        std::fprintf(stderr, "f10_latency: the X server has no XTEST extension\n");
         XCloseDisplay(display);
         return 2;
     }
@@ -186,8 +176,8 @@ int main(int argc, char** argv)
         const bool shown = isViewable(display, args.window);
         drain(display);
         const auto start = Clock::now();
-        fakeKey(display, f10, True, CurrentTime);
-        fakeKey(display, f10, False, CurrentTime);
+        XTestFakeKeyEvent(display, f10, True, CurrentTime);
+        XTestFakeKeyEvent(display, f10, False, CurrentTime);
         XFlush(display);
         const double ms
             = waitFor(display, args.window, shown ? UnmapNotify : MapNotify, start, args.timeoutMs);
@@ -208,6 +198,5 @@ int main(int argc, char** argv)
     summarise("hide", hide, missedHide);
     summarise("show", show, missedShow);
     XCloseDisplay(display);
-    dlclose(xtst);
     return missedHide + missedShow == 0 ? 0 : 1;
 }
