@@ -9,7 +9,6 @@
 #include "platform/forms.h"
 #include "platform/pictures.h"
 #include "platform/process.h"
-#include "platform/shell.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -158,10 +157,8 @@ void LoadFrm::startUp(const QString& commandText)
     if (UpdateCheck().startupCheck() == UpdateCheck::Result::UpdaterStarted)
         endProcessNow(0); // the updater replaces this program: get out of its way
 
-    if (isWebSwitch(commandText)) {
-        openAddress(homePageAddress());
-        endProcessNow(0);
-    }
+    if (isWebSwitch(commandText))
+        endProcessNow(openHomePage(nullptr) ? 0 : kExitHomePageNotOpened);
 
     auto* splash = new LoadFrm;
     splashSlot() = splash;

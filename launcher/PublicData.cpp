@@ -5,6 +5,7 @@
 #include "platform/messagebox.h"
 #include "platform/messages.h"
 #include "platform/resources.h"
+#include "platform/shell.h"
 #include "platform/tempdir.h"
 
 #include <QEvent>
@@ -27,6 +28,16 @@ QString loginPageAddress()
 QString homePageAddress()
 {
     return QStringLiteral("http://") + homeHost() + QStringLiteral("/");
+}
+
+bool openHomePage(QWidget* owner)
+{
+    const QString address = homePageAddress();
+    if (openAddress(address))
+        return true;
+    MsgBox(owner, kAddressNotOpenedText.toString().arg(address), kNoticeTitle.toString(),
+        MsgIcon::Exclamation);
+    return false;
 }
 
 void showNoConnectionMessage()

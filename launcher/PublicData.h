@@ -21,6 +21,10 @@ QString clientCaption();
 // platform cannot be reached.
 inline constexpr QStringView kNoticeTitle = u"提示";
 inline constexpr QStringView kNoConnectionText = u"未能连接到服务器，请检查网络连接是否正常！";
+// Shown when no program of the desktop opens web addresses; %1 is the
+// address, so that the player can still open it by hand.
+inline constexpr QStringView kAddressNotOpenedText
+    = u"未能打开网页，请检查是否已安装默认浏览器！\n网址：%1";
 
 // Embedded resources by type and id.
 inline constexpr int kAppIconId = 101; // "ICON": the application icon, several sizes
@@ -35,11 +39,18 @@ inline constexpr QStringView kIconFileName = u"kest.ico";
 // no-connection message, so that scripts can tell the failure from an
 // orderly end.
 inline constexpr int kExitNoConnection = 1;
+// Likewise after "/web" found nothing to open the home page with.
+inline constexpr int kExitHomePageNotOpened = 2;
 
 // "http://" + login server + "/pcLogin/".
 QString loginPageAddress();
 // "http://" + home page host + "/".
 QString homePageAddress();
+
+// Opens the home page in the desktop's web browser. When nothing opens it,
+// the player is told so in a notice owned by `owner` (none: a window of its
+// own), and the result is false once the notice is closed.
+bool openHomePage(QWidget* owner);
 
 // Shows the no-connection message (notice title, exclamation icon, OK) and
 // returns when the player has closed it.

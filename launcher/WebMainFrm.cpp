@@ -15,7 +15,6 @@
 #include "platform/eventlog.h"
 #include "platform/forms.h"
 #include "platform/pictures.h"
-#include "platform/shell.h"
 #include "platform/units.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
@@ -160,7 +159,7 @@ void WebMainFrm::createControls()
     connect(web_min, &iButton::Click, this, &WebMainFrm::hideWindow);
     connect(web_minmax, &iButton::Click, this, &WebMainFrm::web_minmax_Click);
     connect(web_close, &iButton::Click, this, [this] { close(); });
-    connect(GameSpaceBtn, &iButton::Click, this, [] { openAddress(homePageAddress()); });
+    connect(GameSpaceBtn, &iButton::Click, this, [this] { openHomePage(this); });
     connect(OtherUserBtn, &iButton::Click, this, &WebMainFrm::OtherUserBtn_Click);
 
     connect(WebuTab, &uTab::TabChanged, this, &WebMainFrm::WebuTab_TabChanged);

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -216,7 +217,10 @@ protected:
 
     // The no-connection message is up (and nothing else of the launcher's
     // but what `alsoVisible` allows); answering it ends the launcher with 1.
-    void answerNoConnectionMessage(const QString& screenshotName, QSize alsoVisible = {})
+    // Waits for the plain notice, screenshots it, answers it with Return and
+    // expects the launcher to end with `exitCode`; nothing but the notice and
+    // a window of `alsoVisible` size may show, the login windows never.
+    void answerNotice(const QString& screenshotName, QSize alsoVisible, int exitCode)
     {
         QList<XWindow> notice;
         ASSERT_TRUE(waitUntil(
@@ -233,7 +237,12 @@ protected:
         pressKey(QStringLiteral("Return"));
         ASSERT_TRUE(launcher().waitForExit(20000));
         EXPECT_EQ(launcher().exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(launcher().exitCode(), 1);
+        EXPECT_EQ(launcher().exitCode(), exitCode);
+    }
+
+    void answerNoConnectionMessage(const QString& screenshotName, QSize alsoVisible = {})
+    {
+        answerNotice(screenshotName, alsoVisible, 1);
     }
 
     std::unique_ptr<DemoServer> m_demo;
@@ -479,6 +488,21 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
     EXPECT_TRUE(waitUntil([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
     EXPECT_EQ(launcher().openedAddresses(), QStringLiteral("http://%1/\n").arg(m_demo->host()));
     EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
+}
+
+// A desktop with nothing that opens web addresses (no xdg-open, no browser
+// on PATH): the player is told, the event log says why, and the launcher
+// still ends without a window of its own.
+TEST_F(StartupTest, WebSwitchWithoutABrowserSaysSoAndEnds)
+{
+    startDemo();
+    QTemporaryDir emptyPath;
+    launcher().environment().insert(QStringLiteral("PATH"), emptyPath.path());
+    launcher().environment().remove(QStringLiteral("BROWSER"));
+    startLauncher({ QStringLiteral("/web") });
+    answerNotice(QStringLiteral("web-no-browser.png"), {}, 2);
+    EXPECT_TRUE(launcher().eventLog().contains(
+        QStringLiteral("no handler opened http://%1/").arg(m_demo->host())));
 }
 
 TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)

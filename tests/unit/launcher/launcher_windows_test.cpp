@@ -6,11 +6,14 @@
 #include "launcher/PublicData.h"
 #include "platform/resources.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
@@ -23,6 +26,33 @@ TEST(StartUp, OnlyTheExactSwitchOpensTheHomePage)
     for (const char* text :
         { "", "/WEB", "/Web", "/web ", " /web", "/web x", "/webx", "web", "-web" })
         EXPECT_FALSE(kest::LoadFrm::isWebSwitch(QString::fromLatin1(text))) << text;
+}
+
+// Nothing on PATH opens web addresses: the player gets a notice with the
+// address, over the window that asked.
+TEST(StartUp, HomePageWithoutABrowserIsANoticeWithTheAddress)
+{
+    QTemporaryDir emptyPath;
+    const QByteArray savedPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(emptyPath.path()));
+    qputenv("KEST_HOME_HOST", "127.0.0.1:9");
+    QWidget owner;
+    QString seen;
+    QTimer::singleShot(0, &owner, [&] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
+                seen = box->windowTitle() + QLatin1Char('|') + box->text();
+                EXPECT_EQ(box->parentWidget(), &owner);
+                box->accept();
+            }
+        }
+    });
+    EXPECT_FALSE(kest::openHomePage(&owner));
+    qputenv("PATH", savedPath);
+    qunsetenv("KEST_HOME_HOST");
+    EXPECT_EQ(seen,
+        QStringLiteral(
+            "提示|未能打开网页，请检查是否已安装默认浏览器！\n网址：http://127.0.0.1:9/"));
 }
 
 TEST(LayeredPng, OpaqueRegionLeavesTransparentPixelsOut)
