@@ -183,10 +183,10 @@ TEST(DemoServer, ManifestListsVersionAndFilesAsTheUpdaterReadsThem)
               "kest|"
             + base + "kest\r\n");
 
-    // Read as Parts 1.7 and 5.2 read it: lines end at CR (an LF alone would
-    // not end one); the version is the ninth character on of the first line
-    // containing "version"; every other line's second field is a URL whose
-    // part after the last "/" names the file; the launcher comes last.
+    // Read as the launcher's update check and the updater read it: lines end at CR (an LF alone
+    // would not end one); the version is the ninth character on of the first line containing
+    // "version"; every other line's second field is a URL whose part after the last "/" names the
+    // file; the launcher comes last.
     const QList<QByteArray> lines = manifest.body.split('\r');
     ASSERT_EQ(lines.size(), 4);
     EXPECT_TRUE(lines[0].toLower().contains("version"));

@@ -57,7 +57,7 @@ const BitmapRow kBitmaps[] = {
 
 class KestBitmap : public ::testing::TestWithParam<BitmapRow> { };
 
-TEST_P(KestBitmap, FileHasTheSizeAndDepthOfTheSpecification)
+TEST_P(KestBitmap, FileHasTheSizeAndDepthTheControlsDrawFrom)
 {
     const BitmapRow& row = GetParam();
     const auto bytes = LoadResData(row.id, QStringLiteral("BITMAP"));
@@ -106,7 +106,7 @@ const StripRow kStrips[] = {
 
 class PictureStrip : public ::testing::TestWithParam<StripRow> { };
 
-TEST_P(PictureStrip, FramesHaveTheWidthOfPart1_1AndEachStateLooksDifferent)
+TEST_P(PictureStrip, FramesHaveTheButtonsWidthAndEachStateLooksDifferent)
 {
     const StripRow& row = GetParam();
     const QImage image = bitmap(row.id);
@@ -284,7 +284,7 @@ TEST(CaptionSkin, IsByteForByteUpdatesCaptionSkin)
 }
 
 // ---------------------------------------------------------------------------
-// PNG pictures (Parts 1.2 and 1.3)
+// PNG pictures: the splash and the login background
 
 QImage png(int id)
 {
