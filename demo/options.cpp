@@ -93,6 +93,9 @@ std::string usageText()
           "                        error500 | slow (a page that never completes)\n"
           "  --login-mode-file PATH  read on every login page request: a mode\n"
           "                        named there overrides --login-mode\n"
+          "  --login-page PATH     serve PATH as the login page (normal mode), read\n"
+          "                        on every request: try a platform's own page\n"
+          "  --login-delay MS      answer the login page MS milliseconds late\n"
           "  --log FILE            append the request log to FILE (default stderr)\n"
           "  --help                show this text\n"
           "\n"
@@ -124,8 +127,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
 
-        static const char* const valued[] = { "--port", "--version", "--file", "--log",
-            "--login-mode", "--login-mode-file", "--manifest-file", "--file-rate" };
+        static const char* const valued[]
+            = { "--port", "--version", "--file", "--log", "--login-mode", "--login-mode-file",
+                  "--login-page", "--login-delay", "--manifest-file", "--file-rate" };
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option '" + arguments[i] + "'");
         if (!value) {
@@ -173,6 +177,16 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             if (!isReadableRegularFile(*value))
                 return fail("--login-mode-file: cannot read '" + *value + "'");
             options.loginModeFile = *value;
+        } else if (name == "--login-page") {
+            if (!isReadableRegularFile(*value))
+                return fail("--login-page: cannot read '" + *value + "'");
+            options.loginPageFile = *value;
+        } else if (name == "--login-delay") {
+            const auto delay = parseNumber<std::uint32_t>(*value);
+            if (!delay || *delay > 600000)
+                return fail("--login-delay: '" + *value
+                    + "' is not a number of milliseconds (0 to 600000)");
+            options.loginDelayMs = *delay;
         } else if (name == "--manifest-file") {
             if (!isReadableRegularFile(*value))
                 return fail("--manifest-file: cannot read '" + *value + "'");

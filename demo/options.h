@@ -30,6 +30,11 @@ struct Options {
     // Non-empty: read on every request to /pcLogin/; its first word, when it
     // names a mode, overrides loginMode for that request.
     std::string loginModeFile;
+    // Non-empty: the normal login page is this file, read on every request
+    // (so it can be edited while the server runs) and filled in like the
+    // built-in one ({{HOST}}, {{GAME_BASE}}, {{VERSION}}).
+    std::string loginPageFile;
+    std::uint32_t loginDelayMs = 0; // the login page is answered this late
     std::string manifestFile; // non-empty: served verbatim instead of the built manifest
     std::uint64_t fileRate = 0; // bytes per second for the listed files; 0: unlimited
     bool help = false;

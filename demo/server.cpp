@@ -207,11 +207,22 @@ void DemoServer::serveAsset(const httplib::Request& req, httplib::Response& res,
 void DemoServer::serveLoginPage(const httplib::Request& req, httplib::Response& res)
 {
     res.set_header("Cache-Control", "no-store");
+    if (m_options.loginDelayMs > 0 && !pause(std::chrono::milliseconds(m_options.loginDelayMs)))
+        return; // stopping
     switch (loginModeNow()) {
     case LoginMode::Normal: {
         const std::string host = hostOf(req);
+        std::optional<std::string> own;
+        if (!m_options.loginPageFile.empty()) {
+            own = readWholeFile(m_options.loginPageFile);
+            if (!own) {
+                m_log.note("login page " + m_options.loginPageFile + " unreadable");
+                res.status = 500;
+                return;
+            }
+        }
         setHtml(res,
-            renderTemplate(assetOrEmpty("pcLogin/index.html"),
+            renderTemplate(own ? std::string_view(*own) : assetOrEmpty("pcLogin/index.html"),
                 { { "HOST", htmlEscape(host) }, { "GAME_BASE", htmlEscape(gameAddress(host, "")) },
                     { "VERSION", htmlEscape(m_options.version) } }));
         return;

@@ -431,6 +431,11 @@ TEST(DemoServer, RefusesABadCommandLineWithAClearMessage)
             "cannot read" },
         { "unknown login mode", { QStringLiteral("--login-mode=fast") }, "--login-mode: 'fast'" },
         { "manifest file missing", { QStringLiteral("--manifest-file"), missing }, "cannot read" },
+        { "login page missing", { QStringLiteral("--login-page"), missing }, "cannot read" },
+        { "login delay not a number", { QStringLiteral("--login-delay=-5") },
+            "--login-delay: '-5'" },
+        { "login delay too long", { QStringLiteral("--login-delay=600001") },
+            "--login-delay: '600001'" },
         { "stray argument", { QStringLiteral("8080") }, "unknown option '8080'" },
     };
     for (const Case& c : cases) {
