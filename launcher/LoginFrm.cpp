@@ -12,14 +12,18 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QLoggingCategory>
 #include <QPointer>
 #include <QQuickWidget>
 #include <QQuickWindow>
+#include <QScopeGuard>
 #include <QWebEngineView>
 
 namespace kest {
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLogin, "kest.login", QtWarningMsg)
 
 QPointer<LoginFrm>& loginSlot()
 {
@@ -27,10 +31,16 @@ QPointer<LoginFrm>& loginSlot()
     return login;
 }
 
-// Frames come in bursts; the mask follows once a burst is over, and at least
-// this often while frames keep coming (an animated page).
-constexpr int kMaskDelayMs = 20;
-constexpr int kMaskMaxDelayMs = 100;
+// How soon the mask follows a frame. The first frame after a quiet spell is
+// followed at once, so that a page that shows or changes once (a static
+// page, a hover, a new layout) is never seen half masked; for a short while
+// after that the mask follows within kMaskDelayMs of each frame, so that the
+// frames that finish the change are in it too; a page that keeps making
+// frames (an animation) has its mask renewed every kMaskSteadyMs. A pending
+// update is never postponed by newer frames: it grabs what they drew.
+constexpr int kMaskDelayMs = 5;
+constexpr int kMaskSettleMs = 300;
+constexpr int kMaskSteadyMs = 100;
 
 } // namespace
 
@@ -60,6 +70,7 @@ void LoginFrm::unload()
         return;
     login->m_unloading = true;
     loginSlot() = nullptr;
+    login->unparkBrowser();
     LoginBgFrm* background = login->m_background;
 
     UnhookLoginMove(background);
@@ -103,7 +114,6 @@ LoginFrm::LoginFrm(LoginBgFrm* background)
     m_browser->installEventFilter(this);
 
     m_maskTimer.setSingleShot(true);
-    m_maskTimer.setInterval(kMaskDelayMs);
     connect(&m_maskTimer, &QTimer::timeout, this, &LoginFrm::updateColourKeyMask);
 
     connect(m_page, &LoginPage::loginPageArrived, this, &LoginFrm::onLoginPageArrived);
@@ -123,6 +133,7 @@ LoginFrm::LoginFrm(LoginBgFrm* background)
     setMask(placeholderMask());
     LoadedForms::instance().formLoaded(this);
     m_page->load(QUrl(loginPageAddress()));
+    parkBrowser();
 }
 
 LoginFrm::~LoginFrm()
@@ -133,11 +144,41 @@ LoginFrm::~LoginFrm()
     delete m_page;
 }
 
+void LoginFrm::parkBrowser()
+{
+    // Workaround: the engine renders a page only while its view is shown, and
+    // then needs a few frames (30 ms and more) before the first one arrives.
+    // Until the login windows show, the view waits inside the splash, which
+    // is on the screen, but beyond the splash's edge, where none of it is
+    // seen and no pointer reaches it: the page is rendered as it loads, and
+    // is there the moment its window shows.
+    LoadFrm* splash = LoadFrm::instance();
+    if (!splash || !splash->isVisible())
+        return;
+    m_parking = splash;
+    m_parking->installEventFilter(this);
+    m_browser->setParent(m_parking);
+    m_browser->setGeometry(QRect(QPoint(m_parking->width(), m_parking->height()), kBrowserSize));
+    m_browser->show();
+}
+
+void LoginFrm::unparkBrowser()
+{
+    if (!m_parking)
+        return;
+    m_parking->removeEventFilter(this);
+    m_parking = nullptr;
+    m_browser->setParent(m_pageArea);
+    m_browser->setGeometry(QRect(QPoint(0, 0), kBrowserSize));
+    m_browser->show();
+}
+
 void LoginFrm::showPage()
 {
     if (m_unloading)
         return;
     move(m_background->pos());
+    unparkBrowser();
     show();
     raise();
     activateWindow();
@@ -208,8 +249,23 @@ void LoginFrm::closeEvent(QCloseEvent* event)
     unload();
 }
 
+void LoginFrm::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // A page that is done rendering (most login pages are static until the
+    // player types) sends no frame after this: its last one, made while the
+    // window was hidden, is the one to shape the window by.
+    scheduleColourKeyMask();
+}
+
 bool LoginFrm::eventFilter(QObject* watched, QEvent* event)
 {
+    // The splash is going: the view comes home before the splash's children go.
+    if (watched == m_parking
+        && (event->type() == QEvent::Hide || event->type() == QEvent::DeferredDelete)) {
+        unparkBrowser();
+        return QWidget::eventFilter(watched, event);
+    }
     if (watched == m_browser && event->type() == QEvent::ChildAdded) {
         // The child is still being constructed: look at it once it is done.
         QMetaObject::invokeMethod(this, &LoginFrm::watchRendering, Qt::QueuedConnection);
@@ -233,18 +289,21 @@ void LoginFrm::watchRendering()
                 &LoginFrm::scheduleColourKeyMask, Qt::UniqueConnection);
         }
     }
+    // A new renderer may start from a frame the old one had shown already.
+    scheduleColourKeyMask();
 }
 
 void LoginFrm::scheduleColourKeyMask()
 {
     // Frames of our own grab would start the next grab.
-    if (m_grabbing || m_unloading || !isVisible())
+    if (m_grabbing || m_unloading || !isVisible() || m_maskTimer.isActive())
         return;
-    if (!m_maskTimer.isActive())
-        m_maskPending.start();
-    else if (m_maskPending.elapsed() >= kMaskMaxDelayMs)
-        return; // let the pending update run
-    m_maskTimer.start();
+    const bool quiet = !m_lastMaskUpdate.isValid() || m_lastMaskUpdate.elapsed() > kMaskSteadyMs;
+    if (quiet)
+        m_maskBurst.start();
+    m_maskTimer.start(quiet                         ? 0
+            : m_maskBurst.elapsed() < kMaskSettleMs ? kMaskDelayMs
+                                                    : kMaskSteadyMs);
 }
 
 QRect LoginFrm::visiblePageRect() const
@@ -276,6 +335,9 @@ void LoginFrm::updateColourKeyMask()
 {
     if (m_unloading || !isVisible())
         return;
+    m_lastMaskUpdate.start();
+    QElapsedTimer cost;
+    cost.start();
     const QRect visible = visiblePageRect();
     const QPoint browserOrigin = m_browser->mapTo(this, QPoint(0, 0));
     m_grabbing = true;
@@ -286,8 +348,19 @@ void LoginFrm::updateColourKeyMask()
     QRegion shown = colourKeyRegion(rendering, visible.topLeft());
     if (shown.isEmpty())
         shown = placeholderMask();
-    if (shown != mask())
-        setMask(shown);
+    const auto report = qScopeGuard(
+        [&] { qCDebug(lcLogin, "colour key mask: %lld us", cost.nsecsElapsed() / 1000); });
+    if (shown == mask())
+        return;
+    const QRegion exposed = shown - mask();
+    setMask(shown);
+    // Workaround: the window repaints what a larger mask exposes, but the
+    // engine's renderer paints nothing there until it is asked itself, so
+    // the newly shown parts would keep the key colour.
+    for (QWidget* renderer : m_browser->findChildren<QQuickWidget*>()) {
+        const QRegion inRenderer = exposed.translated(-renderer->mapTo(this, QPoint(0, 0)));
+        renderer->update(inRenderer & renderer->rect());
+    }
 }
 
 } // namespace kest

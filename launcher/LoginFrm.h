@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPointer>
 #include <QRegion>
 #include <QTimer>
 #include <QWidget>
@@ -53,6 +54,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
@@ -64,6 +66,8 @@ private:
     void onLoadGame(const QString& gameAddress);
     void onMinimizedChanged(bool minimized);
 
+    void parkBrowser();
+    void unparkBrowser();
     void watchRendering();
     void scheduleColourKeyMask();
     QRect visiblePageRect() const;
@@ -74,8 +78,10 @@ private:
     QWidget* m_pageArea;
     QWebEngineView* m_browser;
     LoginPage* m_page;
+    QPointer<QWidget> m_parking; // the window the view waits in, if any
     QTimer m_maskTimer;
-    QElapsedTimer m_maskPending; // since the first frame the pending update waits for
+    QElapsedTimer m_maskBurst; // since the first frame after a quiet spell
+    QElapsedTimer m_lastMaskUpdate; // invalid: none yet
     bool m_grabbing = false;
     bool m_hiddenByMinimize = false;
     bool m_failed = false;
