@@ -421,6 +421,85 @@ TEST_F(StartupTest, KeyColourLetsClicksThroughAndTheFormTakesItsOwn)
     EXPECT_EQ(below.presses.size(), 1);
 }
 
+// Login pages as platforms serve them, each shown and clicked through like a
+// player would: the page's colours at its opaque elements, a click through a
+// key-coloured pixel to the window below, a click on the page's close link.
+// Under a compositing manager (KEST_TEST_COMPOSITED, see with-x11) the same
+// checks run with real window transparency.
+struct CorpusPage {
+    const char* name;
+    const char* file; // under pages/; nullptr: the demo platform's animated page
+    int delayMs; // the login server answers this late
+    QPoint opaque; // window coordinates of a pixel only the page paints...
+    QRgb colour; // ...in this colour
+    QPoint hover; // (0, 0): none; else the pointer there turns it...
+    QRgb hoverColour; // ...this colour
+    QPoint exitLink; // "app://exitgame"
+};
+
+TEST_F(StartupTest, LoginCorpusShowsEveryPageAndTakesItsClicks)
+{
+    const QPoint loginButton(320, 260);
+    const QPoint exitButton(849, 23);
+    const CorpusPage pages[] = {
+        { "static", "static.html", 0, loginButton, 0xE05020, {}, 0, exitButton },
+        { "hover", "hover.html", 0, loginButton, 0xE05020, loginButton, 0x30C060, exitButton },
+        // Its close link and the panel's new place show two seconds after load.
+        { "layout-later", "layout-later.html", 0, exitButton, 0xC03030, {}, 0, exitButton },
+        { "late-server", "static.html", 3000, loginButton, 0xE05020, {}, 0, exitButton },
+        { "demo-animated", nullptr, 0, kCardBody, kCardColour, {}, 0, kCloseButton },
+    };
+    const bool composited = qEnvironmentVariableIsSet("KEST_TEST_COMPOSITED");
+    for (const CorpusPage& page : pages) {
+        SCOPED_TRACE(page.name);
+        PressRecorder below(
+            QRect(centredAt(kLoginSize) - QPoint(40, 40), kLoginSize + QSize(80, 80)));
+        below.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&below));
+        QStringList demoArguments;
+        if (page.file) {
+            demoArguments << QStringLiteral("--login-page")
+                          << kest::test::sourceDir() + QStringLiteral("/tests/e2e/startup/pages/")
+                    + QLatin1String(page.file);
+        }
+        demoArguments << QStringLiteral("--login-delay") << QString::number(page.delayMs);
+        startDemo(demoArguments);
+        startLauncher();
+        const QList<XWindow> login = waitForLoginWindows();
+        ASSERT_EQ(login.size(), 2);
+        const QPoint origin = login[0].geometry.topLeft();
+
+        EXPECT_TRUE(waitUntil(
+            [&] { return rgbAt(screenshot(), origin + page.opaque) == page.colour; }, 20000))
+            << "the page never showed through its window";
+        QTest::qWait(500); // what the player sees once the page has settled
+        screenshot(artifact(QStringLiteral("corpus-%1%2.png")
+                                .arg(QLatin1String(page.name),
+                                    composited ? QStringLiteral("-composited") : QString())));
+        if (!page.hover.isNull()) {
+            runTool(QStringLiteral("xdotool"),
+                { QStringLiteral("mousemove"), QString::number(origin.x() + page.hover.x()),
+                    QString::number(origin.y() + page.hover.y()) });
+            EXPECT_TRUE(waitUntil(
+                [&] { return rgbAt(screenshot(), origin + page.hover) == page.hoverColour; },
+                10000))
+                << "the page's change under the pointer never showed";
+        }
+
+        EXPECT_EQ(rgbAt(screenshot(), origin + kThroughBoth), PressRecorder::kColour)
+            << "the test's window should show through both login windows there";
+        clickAt(origin + kThroughBoth);
+        EXPECT_TRUE(waitUntil([&] { return !below.presses.isEmpty(); }, 10000));
+
+        clickAt(origin + page.exitLink);
+        EXPECT_TRUE(launcher().waitForExit(20000)) << "the page's close link did nothing";
+        EXPECT_EQ(launcher().exitCode(), 0);
+        expectNoSanitizerReport();
+        m_launcher.reset();
+        m_demo.reset();
+    }
+}
+
 TEST_F(StartupTest, WhileTheSplashWaitsTermAndWindowManagerCloseEndCleanly)
 {
     startDemo({ QStringLiteral("--login-mode"), QStringLiteral("slow") });
