@@ -2,12 +2,15 @@
 // itself, so that the clock starts right before exec, and reports the first
 // map of a top-level window of each size it was asked about, in milliseconds
 // since then. Without a window manager a top-level window is a child of the
-// root window, so the root's SubstructureNotify shows every map.
+// root window, so the root's SubstructureNotify shows every map. It can also
+// watch a pixel of the screen (every 5 ms) for the first time it shows a
+// colour: what the player sees, whichever window draws it.
 //
-//   map_watch [--timeout MS] WxH [WxH ...] -- program [arguments ...]
+//   map_watch [--timeout MS] WxH|X,Y=RRGGBB [...] -- program [arguments ...]
 //
 // Prints "pid N" once the program runs, "map WxH MS" for each first map of a
-// watched size, "timeout" when the time ran out first (the program is then
+// watched size, "pixel X,Y MS" when a watched pixel first shows its colour,
+// "timeout" when the time ran out first (the program is then
 // ended with SIGTERM), and "exit STATUS" when the program has ended; the
 // watcher ends with it. Status 2: a bad command line or no display.
 #include <xcb/xcb.h>
@@ -34,6 +37,29 @@ struct Size {
     bool seen = false;
 };
 
+struct Pixel {
+    int x = 0;
+    int y = 0;
+    unsigned rgb = 0;
+    bool seen = false;
+};
+
+// The colour of one pixel of the root window (what the screen shows there),
+// or -1 when it cannot be read.
+long screenRgb(xcb_connection_t* x, xcb_window_t root, int px, int py)
+{
+    const std::unique_ptr<xcb_get_image_reply_t, void (*)(void*)> image(
+        xcb_get_image_reply(x,
+            xcb_get_image(x, XCB_IMAGE_FORMAT_Z_PIXMAP, root, int16_t(px), int16_t(py), 1, 1, ~0u),
+            nullptr),
+        std::free);
+    if (!image || xcb_get_image_data_length(image.get()) < 3)
+        return -1;
+    // Depth 24 in 32 bits, least significant byte first: blue, green, red.
+    const uint8_t* bgr = xcb_get_image_data(image.get());
+    return long(bgr[2]) << 16 | long(bgr[1]) << 8 | long(bgr[0]);
+}
+
 double nowMs()
 {
     timespec now {};
@@ -54,6 +80,7 @@ int usage(const char* why)
 int main(int argc, char* argv[])
 {
     std::vector<Size> sizes;
+    std::vector<Pixel> pixels;
     double timeoutMs = 60000;
     int i = 1;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
@@ -61,15 +88,22 @@ int main(int argc, char* argv[])
             timeoutMs = std::atof(argv[++i]);
             continue;
         }
-        Size size;
+        Pixel pixel;
         char rest = 0;
+        if (std::sscanf(argv[i], "%d,%d=%6x%c", &pixel.x, &pixel.y, &pixel.rgb, &rest) == 3) {
+            if (pixel.x < 0 || pixel.y < 0)
+                return usage("a pixel is X,Y=RRGGBB on the screen, e.g. 481,653=2050a0");
+            pixels.push_back(pixel);
+            continue;
+        }
+        Size size;
         if (std::sscanf(argv[i], "%dx%d%c", &size.width, &size.height, &rest) != 2
             || size.width <= 0 || size.height <= 0)
             return usage("a size is WxH, e.g. 356x122");
         sizes.push_back(size);
     }
-    if (sizes.empty() || i + 1 >= argc)
-        return usage("no size or no program");
+    if ((sizes.empty() && pixels.empty()) || i + 1 >= argc)
+        return usage("nothing to watch or no program");
     char** command = argv + i + 1;
 
     const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> x(
@@ -111,8 +145,20 @@ int main(int argc, char* argv[])
             std::fflush(stdout);
             kill(child, SIGTERM);
         }
+        bool pixelsLeft = false;
+        for (Pixel& pixel : pixels) {
+            if (pixel.seen)
+                continue;
+            if (screenRgb(x.get(), root, pixel.x, pixel.y) == long(pixel.rgb)) {
+                pixel.seen = true;
+                std::printf("pixel %d,%d %.1f\n", pixel.x, pixel.y, nowMs() - start);
+                std::fflush(stdout);
+            } else {
+                pixelsLeft = true;
+            }
+        }
         pollfd fds { xfd, POLLIN, 0 };
-        poll(&fds, 1, 20);
+        poll(&fds, 1, pixelsLeft ? 5 : 20);
         while (xcb_generic_event_t* event = xcb_poll_for_event(x.get())) {
             const double at = nowMs() - start;
             if ((event->response_type & 0x7f) == XCB_MAP_NOTIFY) {
