@@ -59,7 +59,7 @@ endfunction()
 # keeping what it finds in a corpus folder of the build. Labelled "fuzz": the
 # target carries its own sanitizers, so the sanitizer suite leaves it out.
 function(kest_add_fuzz_test name)
-  cmake_parse_arguments(F "" "SEEDS" "SOURCES;HEADERS" ${ARGN})
+  cmake_parse_arguments(F "" "SEEDS" "SOURCES;HEADERS;LIBS" ${ARGN})
   find_program(KEST_CLANGXX NAMES clang++-14 clang++)
   if(NOT KEST_CLANGXX)
     message(STATUS "clang++ not found: ${name} is not built")
@@ -72,7 +72,7 @@ function(kest_add_fuzz_test name)
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${corpus}"
     COMMAND "${KEST_CLANGXX}" -std=c++20 -O1 -g -Wall -Wextra -Werror
             -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
-            -I "${PROJECT_SOURCE_DIR}" ${F_SOURCES} -o "${out}"
+            -I "${PROJECT_SOURCE_DIR}" ${F_SOURCES} ${F_LIBS} -o "${out}"
     DEPENDS ${F_SOURCES} ${F_HEADERS}
     COMMENT "Building fuzz target ${name}")
   add_custom_target(${name} ALL DEPENDS "${out}")

@@ -1,7 +1,10 @@
 // libFuzzer target: the manifest reader must take any bytes without crashing,
 // and what it accepts must hold up: every file has an http(s) URL and a name
-// that names a file.
+// that names a file, and where file checks are required, a SHA-256 in
+// lower-case hex and a size within bounds.
 #include "updater/core/manifest.h"
+#include "updater/core/signature.h"
+#include "updater/core/trust.h"
 
 #include <cctype>
 #include <cstdint>
@@ -30,5 +33,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
         }
     }
+    const auto checked = kest::update::manifestFiles(bytes, kest::update::FileChecks::Required);
+    if (checked.error == kest::update::ManifestError::None
+        && checked.files.size() != files.files.size())
+        std::abort();
+    for (const auto& f : checked.files) {
+        if (!f.isChecked() || !kest::update::isSha256Hex(f.sha256) || f.size < 0
+            || f.size > kest::update::kFileSizeLimit)
+            std::abort();
+    }
+    const auto verdict = kest::update::judgeManifest(bytes, std::nullopt, {}, "1.0.0");
+    if (verdict.accepted && (verdict.files.files.empty() || !verdict.version))
+        std::abort();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "updater/core/manifest.h"
 
+#include "updater/core/signature.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -56,6 +58,33 @@ std::optional<std::string> manifestVersion(std::string_view bytes)
     return std::nullopt;
 }
 
+std::optional<int> compareVersions(std::string_view a, std::string_view b)
+{
+    // Numbers of up to nine digits: no overflow, and no version is longer.
+    const auto parts = [](std::string_view text) -> std::optional<std::vector<long>> {
+        std::vector<long> numbers;
+        for (;;) {
+            const size_t dot = text.find('.');
+            const std::string_view part = text.substr(0, dot);
+            if (part.empty() || part.size() > 9
+                || !std::all_of(
+                    part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; }))
+                return std::nullopt;
+            numbers.push_back(std::stol(std::string(part)));
+            if (dot == std::string_view::npos)
+                return numbers;
+            text.remove_prefix(dot + 1);
+        }
+    };
+    const auto left = parts(a);
+    const auto right = parts(b);
+    if (!left || !right)
+        return std::nullopt;
+    if (*left < *right)
+        return -1;
+    return *left == *right ? 0 : 1;
+}
+
 std::string fileNameFromUrl(std::string_view url)
 {
     const size_t slash = url.rfind('/');
@@ -89,33 +118,71 @@ bool isHttpUrl(std::string_view url)
     return false;
 }
 
+std::optional<long long> parseSize(std::string_view text)
+{
+    if (text.empty() || text.size() > 15
+        || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    long long value = 0;
+    for (char c : text)
+        value = value * 10 + (c - '0');
+    if (value > kFileSizeLimit)
+        return std::nullopt;
+    return value;
+}
+
+// The fields of a line after the first "|": the address, then the rest.
+std::vector<std::string_view> fieldsAfterName(std::string_view line, size_t bar)
+{
+    std::vector<std::string_view> fields;
+    std::string_view rest = line.substr(bar + 1);
+    for (;;) {
+        const size_t next = rest.find('|');
+        fields.push_back(rest.substr(0, next));
+        if (next == std::string_view::npos)
+            return fields;
+        rest.remove_prefix(next + 1);
+    }
+}
+
 } // namespace
 
-ManifestFiles manifestFiles(std::string_view bytes)
+ManifestFiles manifestFiles(std::string_view bytes, FileChecks checks)
 {
     ManifestFiles result;
+    const auto refuse = [&result](ManifestError error, std::string_view line) {
+        result.error = error;
+        result.badLine = std::string(line);
+        result.files.clear();
+        return result;
+    };
     for (std::string_view line : manifestLines(bytes)) {
         if (isVersionLine(line))
             continue;
         const size_t bar = line.find('|');
         if (bar == std::string_view::npos)
             continue;
-        std::string_view url = line.substr(bar + 1);
-        url = url.substr(0, url.find('|'));
-        if (!isHttpUrl(url)) {
-            result.error = ManifestError::BadUrl;
-            result.badLine = std::string(line);
-            result.files.clear();
-            return result;
-        }
+        const std::vector<std::string_view> fields = fieldsAfterName(line, bar);
+        const std::string_view url = fields[0];
+        if (!isHttpUrl(url))
+            return refuse(ManifestError::BadUrl, line);
         std::string name = fileNameFromUrl(url);
-        if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos) {
-            result.error = ManifestError::BadFileName;
-            result.badLine = std::string(line);
-            result.files.clear();
-            return result;
+        if (name.empty() || name == "." || name == ".." || name.find('\0') != std::string::npos)
+            return refuse(ManifestError::BadFileName, line);
+
+        ManifestFile file { std::string(url), std::move(name), {}, -1 };
+        const std::string_view hash = fields.size() > 1 ? fields[1] : std::string_view();
+        const std::string_view size = fields.size() > 2 ? fields[2] : std::string_view();
+        const std::optional<long long> bytesListed = parseSize(size);
+        if (isSha256Hex(hash) && bytesListed) {
+            file.sha256 = std::string(hash);
+            file.size = *bytesListed;
+        } else if (checks == FileChecks::Required) {
+            return refuse(hash.empty() && size.empty() ? ManifestError::MissingChecks
+                                                       : ManifestError::BadChecks,
+                line);
         }
-        result.files.push_back({ std::string(url), std::move(name) });
+        result.files.push_back(std::move(file));
     }
     if (result.files.empty())
         result.error = ManifestError::NoFileLine;
@@ -133,6 +200,10 @@ const char* describe(ManifestError error)
         return "a file line's address is not http or https";
     case ManifestError::BadFileName:
         return "a file line's address does not end in a file name";
+    case ManifestError::MissingChecks:
+        return "a file line carries no SHA-256 and size";
+    case ManifestError::BadChecks:
+        return "a file line's SHA-256 or size is malformed";
     }
     return "unknown error";
 }

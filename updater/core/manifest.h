@@ -35,14 +35,31 @@ inline bool isSameVersion(std::string_view manifestValue, std::string_view ownVe
     return manifestValue == ownVersion;
 }
 
+// Orders two versions of dotted decimal numbers ("1.10.0" after "1.9.2";
+// "1.1" before "1.1.0"): negative, zero or positive as a is before, equal to
+// or after b. Nothing when either is not of that form, so it cannot be placed.
+std::optional<int> compareVersions(std::string_view a, std::string_view b);
+
 // The file name a URL is saved as: the text after its last "/" (the whole URL
 // when it has none).
 std::string fileNameFromUrl(std::string_view url);
 
+// The largest file a manifest may list (and the largest size field read).
+inline constexpr long long kFileSizeLimit = 1LL << 40;
+
 struct ManifestFile {
     std::string url;
     std::string fileName;
+    // "name|address|sha256|size": the file's SHA-256 in lower-case hex and its
+    // size in bytes; empty and -1 when the line carries none.
+    std::string sha256;
+    long long size = -1;
+    bool isChecked() const { return !sha256.empty() && size >= 0; }
 };
+
+// Whether file lines must carry their SHA-256 and size (a signed manifest),
+// or may, as manifests made before both fields existed.
+enum class FileChecks { Optional, Required };
 
 enum class ManifestError {
     None,
@@ -51,6 +68,8 @@ enum class ManifestError {
             // control character (a bare-LF manifest's lines run together:
             // with a version line it has no file line, without one it ends here)
     BadFileName, // "", "." or ".." (or a name with a NUL): it would not name a file
+    MissingChecks, // a file line without its SHA-256 and size where they are required
+    BadChecks, // a SHA-256 or size field that is not one, where they are required
 };
 
 struct ManifestFiles {
@@ -61,8 +80,10 @@ struct ManifestFiles {
 
 // The file lines of a manifest, checked before anything is written: lines
 // that name the version are skipped, lines without "|" carry no URL and are
-// skipped, and one damaged file line refuses the whole manifest.
-ManifestFiles manifestFiles(std::string_view bytes);
+// skipped, and one damaged file line refuses the whole manifest. Where checks
+// are optional, fields that are not a SHA-256 and a size are ignored, as
+// readers made before them ignore every further field.
+ManifestFiles manifestFiles(std::string_view bytes, FileChecks checks = FileChecks::Optional);
 
 const char* describe(ManifestError error);
 
