@@ -22,12 +22,12 @@ QString clientCaption()
 
 QString loginPageAddress()
 {
-    return QStringLiteral("http://") + loginHost() + QStringLiteral("/pcLogin/");
+    return hostOrigin(loginHost()) + QStringLiteral("/pcLogin/");
 }
 
 QString homePageAddress()
 {
-    return QStringLiteral("http://") + homeHost() + QStringLiteral("/");
+    return hostOrigin(homeHost()) + QStringLiteral("/");
 }
 
 bool openHomePage(QWidget* owner)

@@ -29,6 +29,21 @@ QString staticHost()
 {
     return hostSetting("KEST_STATIC_HOST", KEST_STATIC_HOST_DEFAULT);
 }
+QString hostOrigin(const QString& host)
+{
+    QString origin = host;
+    if (!origin.startsWith(QLatin1String("https://"), Qt::CaseInsensitive)
+        && !origin.startsWith(QLatin1String("http://"), Qt::CaseInsensitive))
+        origin.prepend(QLatin1String("http://"));
+    while (origin.endsWith(QLatin1Char('/')))
+        origin.chop(1);
+    return origin;
+}
+
+QString updatePublicKey()
+{
+    return hostSetting("KEST_UPDATE_PUBKEY", KEST_UPDATE_PUBKEY_DEFAULT);
+}
 QString programVersion()
 {
     return QStringLiteral(KEST_VERSION_STRING);

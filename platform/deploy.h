@@ -11,6 +11,16 @@ QString loginHost();
 QString homeHost();
 QString staticHost();
 
+// Where a host setting's addresses begin: the setting itself when it names
+// its scheme ("https://static.example.com"), else "http://" and the host.
+// Without a trailing "/".
+QString hostOrigin(const QString& host);
+
+// The minisign public key (its base64 line) that update manifests must be
+// signed with; empty when none is built in. KEST_UPDATE_PUBKEY in the
+// environment overrides it, as the hosts are overridden.
+QString updatePublicKey();
+
 // "major.minor.revision", each a plain decimal number.
 QString programVersion();
 
