@@ -1,6 +1,7 @@
 #include "updater/CKvDownLoadFile.h"
 
 #include "platform/eventlog.h"
+#include "updater/core/signature.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -82,6 +83,9 @@ public:
         , m_target(target)
         , m_hidden(hidden)
         , m_raiseEvent(raiseEvent)
+        , m_sizeLimit(owner->m_sizeLimit)
+        , m_expectedSize(owner->m_expectedSize)
+        , m_expectedSha256(owner->m_expectedSha256.toStdString())
     { }
     ~Transfer();
     Q_DISABLE_COPY_MOVE(Transfer)
@@ -117,6 +121,10 @@ private:
     const QString m_target;
     const bool m_hidden;
     const bool m_raiseEvent;
+    const qint64 m_sizeLimit;
+    const qint64 m_expectedSize;
+    const std::string m_expectedSha256;
+    update::Sha256 m_digest;
 
     std::unique_ptr<CURLM, CurlMultiDeleter> m_multi;
     std::unique_ptr<CURL, CurlEasyDeleter> m_easy;
@@ -201,7 +209,17 @@ bool CKvDownLoadFile::Transfer::prepare()
     const QByteArray encoded = url.toEncoded();
     curl_easy_setopt(easy, CURLOPT_URL, encoded.constData());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // An https address never continues over plain http: a redirect must not undo it.
+    curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR,
+        scheme == QLatin1String("https") ? "https" : "http,https");
+    // Certificate authorities: the system's, unless the environment names others with
+    // OpenSSL's own variables (a company's inspecting proxy, a staging platform, tests).
+    for (const auto& [variable, option] : { std::pair { "SSL_CERT_FILE", CURLOPT_CAINFO },
+             std::pair { "SSL_CERT_DIR", CURLOPT_CAPATH } }) {
+        const QByteArray value = qgetenv(variable);
+        if (!value.isEmpty())
+            curl_easy_setopt(easy, option, value.constData());
+    }
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kBlockSize));
@@ -341,6 +359,7 @@ bool CKvDownLoadFile::Transfer::acceptBody(const char* data, size_t length)
         const size_t piece = std::min<size_t>(length, static_cast<size_t>(room));
         if (!stage(data, piece))
             return false;
+        m_digest.update(std::string_view(data, piece));
         m_accepted += static_cast<qint64>(piece);
         data += piece;
         length -= piece;
@@ -361,6 +380,16 @@ bool CKvDownLoadFile::Transfer::startBody()
     if (length <= 0) {
         return fail(QStringLiteral(
             "no Content-Length (chunked or close-delimited body): the end cannot be checked"));
+    }
+    if (m_sizeLimit > 0 && length > m_sizeLimit) {
+        return fail(QStringLiteral("%1 bytes announced, more than the %2 allowed")
+                        .arg(length)
+                        .arg(m_sizeLimit));
+    }
+    if (m_expectedSize >= 0 && length != m_expectedSize) {
+        return fail(QStringLiteral("%1 bytes announced, the manifest lists %2")
+                        .arg(length)
+                        .arg(m_expectedSize));
     }
     m_started = true;
     m_total = length;
@@ -477,6 +506,14 @@ bool CKvDownLoadFile::Transfer::finish(CURLcode result)
         return fail(QStringLiteral("%1 of %2 bytes received").arg(m_accepted).arg(m_total));
     if (!flushStage())
         return false;
+    if (!m_expectedSha256.empty()) {
+        const std::string received = m_digest.hexDigest();
+        if (received != m_expectedSha256) {
+            return fail(QStringLiteral("SHA-256 %1 differs from the manifest's %2")
+                            .arg(QString::fromStdString(received),
+                                QString::fromStdString(m_expectedSha256)));
+        }
+    }
 
     const QByteArray target = QFile::encodeName(m_target);
     struct stat st { };

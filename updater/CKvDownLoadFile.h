@@ -73,6 +73,19 @@ public:
     void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
     std::chrono::milliseconds stallTimeout() const { return m_stallTimeout; }
 
+    // A response that announces more bytes than this fails before anything is written
+    // (0: no bound). Stays until changed.
+    void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
+    // What the next transfers must deliver, as a signed manifest lists it: exactly `size`
+    // bytes (the announcement is checked before anything is written; -1: any) and, when
+    // sha256Hex is not empty, that SHA-256, checked before the file replaces the target.
+    // Stays until changed; clearExpectedContent() ends it.
+    void setExpectedContent(qint64 size, const QByteArray& sha256Hex)
+    {
+        m_expectedSize = size;
+        m_expectedSha256 = sha256Hex;
+    }
+    void clearExpectedContent() { setExpectedContent(-1, {}); }
     // Takes effect from the next DownLoadFile: a running transfer keeps the pump it began with.
     void setEventPump(EventPump pump) { m_pump = std::move(pump); }
     // QCoreApplication::processEvents() once, if an application object exists.
@@ -100,6 +113,9 @@ private:
     std::chrono::milliseconds m_connectTimeout = kDefaultConnectTimeout;
     std::chrono::milliseconds m_stallTimeout = kDefaultStallTimeout;
     EventPump m_pump;
+    qint64 m_sizeLimit = 0;
+    qint64 m_expectedSize = -1;
+    QByteArray m_expectedSha256;
 };
 
 } // namespace kest
