@@ -88,6 +88,8 @@ std::string usageText()
           "                        /gamehome/kest/files/NAME (repeatable; list the\n"
           "                        launcher last)\n"
           "  --manifest-file PATH  serve PATH's bytes verbatim as the manifest\n"
+          "  --signature-file PATH serve PATH's bytes as the manifest's signature\n"
+          "                        (update.txt.minisig; without it, 404)\n"
           "  --file-rate BYTES     send the listed files at BYTES per second\n"
           "  --login-mode MODE     normal | short (page under 1500 characters) |\n"
           "                        error500 | slow (a page that never completes)\n"
@@ -127,9 +129,9 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
 
-        static const char* const valued[]
-            = { "--port", "--version", "--file", "--log", "--login-mode", "--login-mode-file",
-                  "--login-page", "--login-delay", "--manifest-file", "--file-rate" };
+        static const char* const valued[] = { "--port", "--version", "--file", "--log",
+            "--login-mode", "--login-mode-file", "--login-page", "--login-delay", "--manifest-file",
+            "--signature-file", "--file-rate" };
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option '" + arguments[i] + "'");
         if (!value) {
@@ -191,6 +193,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             if (!isReadableRegularFile(*value))
                 return fail("--manifest-file: cannot read '" + *value + "'");
             options.manifestFile = *value;
+        } else if (name == "--signature-file") {
+            if (!isReadableRegularFile(*value))
+                return fail("--signature-file: cannot read '" + *value + "'");
+            options.signatureFile = *value;
         } else if (name == "--file-rate") {
             const auto rate = parseNumber<std::uint64_t>(*value);
             if (!rate)

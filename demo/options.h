@@ -36,6 +36,7 @@ struct Options {
     std::string loginPageFile;
     std::uint32_t loginDelayMs = 0; // the login page is answered this late
     std::string manifestFile; // non-empty: served verbatim instead of the built manifest
+    std::string signatureFile; // non-empty: served verbatim as update.txt.minisig (else 404)
     std::uint64_t fileRate = 0; // bytes per second for the listed files; 0: unlimited
     bool help = false;
 };

@@ -171,6 +171,8 @@ void DemoServer::installRoutes()
         [this](const httplib::Request& req, httplib::Response& res) { serveGameFrame(req, res); });
     server.Get("/gamehome/kest/update.txt",
         [this](const httplib::Request& req, httplib::Response& res) { serveManifest(req, res); });
+    server.Get("/gamehome/kest/update.txt.minisig",
+        [this](const httplib::Request&, httplib::Response& res) { serveSignature(res); });
     server.Get(R"(/gamehome/kest/files/([^/]+))",
         [this](const httplib::Request& req, httplib::Response& res) { serveFile(req, res); });
 }
@@ -353,6 +355,18 @@ void DemoServer::serveManifest(const httplib::Request& req, httplib::Response& r
         return;
     }
     res.set_content(buildManifest(m_options.version, m_options.files, hostOf(req)), "text/plain");
+}
+
+void DemoServer::serveSignature(httplib::Response& res) const
+{
+    res.set_header("Cache-Control", "no-cache");
+    const auto bytes
+        = m_options.signatureFile.empty() ? std::nullopt : readWholeFile(m_options.signatureFile);
+    if (!bytes) {
+        res.status = 404;
+        return;
+    }
+    res.set_content(*bytes, "text/plain");
 }
 
 void DemoServer::serveFile(const httplib::Request& req, httplib::Response& res)

@@ -56,6 +56,7 @@ private:
     void serveGamePage(const httplib::Request& req, httplib::Response& res) const;
     void serveGameFrame(const httplib::Request& req, httplib::Response& res) const;
     void serveManifest(const httplib::Request& req, httplib::Response& res) const;
+    void serveSignature(httplib::Response& res) const;
     void serveFile(const httplib::Request& req, httplib::Response& res);
 
     std::string hostOf(const httplib::Request& req) const;
