@@ -7,6 +7,7 @@
 #include "platform/shell.h"
 #include "platform/tempdir.h"
 #include "updater/CKvDownLoadFile.h"
+#include "updater/LocalManifest.h"
 #include "updater/core/manifest.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ UpdateCheck::~UpdateCheck() = default;
 
 QString UpdateCheck::manifestUrl()
 {
-    return QStringLiteral("http://") + staticHost() + QStringLiteral("/gamehome/kest/update.txt");
+    return hostOrigin(staticHost()) + QStringLiteral("/gamehome/kest/update.txt");
 }
 
 QString UpdateCheck::manifestPath()
@@ -51,6 +52,9 @@ void UpdateCheck::fetchManifest()
     if (!m_downloader)
         m_downloader = std::make_unique<CKvDownLoadFile>();
     m_downloader->setConnectTimeout(std::chrono::milliseconds(kConnectTimeoutMs));
+    // A broken or hostile server cannot make the launcher take more than a
+    // manifest holds.
+    m_downloader->setSizeLimit(update::kManifestSizeLimit);
     m_downloader->setStallTimeout(std::chrono::milliseconds(kTotalTimeoutMs));
     // The whole fetch is bounded too: the pump runs at least every few
     // milliseconds while the downloader waits, and stops it at the deadline.
@@ -64,7 +68,18 @@ void UpdateCheck::fetchManifest()
     });
     // The result is not needed: a failed fetch leaves the copy of an earlier
     // check, which is read instead.
-    m_downloader->DownLoadFile(manifestUrl(), path, true, false);
+    const bool fetched = m_downloader->DownLoadFile(manifestUrl(), path, true, false);
+    if (deploymentUpdateTrust().signedOnly) {
+        // The signature follows the manifest it was fetched with. When the
+        // manifest could not be fetched, the pair of an earlier check stays
+        // as it was; a new manifest without a new signature fails the check.
+        const QString signature = QString::fromStdString(
+            update::signaturePathFor(QFile::encodeName(path).toStdString()));
+        if (fetched
+            && !m_downloader->DownLoadFile(
+                manifestUrl() + QStringLiteral(".minisig"), signature, true, false))
+            QFile::remove(signature);
+    }
     m_downloader->setEventPump({});
 }
 
@@ -81,20 +96,26 @@ UpdateCheck::Result UpdateCheck::menuCheck(QWidget* owner)
 UpdateCheck::Result UpdateCheck::check(Mode mode, QWidget* owner)
 {
     fetchManifest();
-    QFile manifest(manifestPath());
-    if (manifestPath().isEmpty() || !manifest.open(QIODevice::ReadOnly))
+    const LocalManifest local = readLocalManifest(manifestPath());
+    if (!local.found)
         return Result::Current; // nothing to compare with: silently go on
-    const QByteArray bytes = manifest.read(update::kManifestSizeLimit);
-    manifest.close();
 
-    const auto value
-        = update::manifestVersion(std::string_view(bytes.constData(), size_t(bytes.size())));
-    if (!value)
-        return Result::Current;
+    // The version is known only once the signature, where one is required,
+    // holds.
+    const std::optional<std::string>& value = local.verdict.version;
     const QByteArray own = programVersion().toUtf8();
-    if (update::isSameVersion(*value, std::string_view(own.constData(), size_t(own.size())))) {
+    if (value
+        && update::isSameVersion(*value, std::string_view(own.constData(), size_t(own.size())))) {
         if (mode == Mode::Menu)
             MsgBox(owner, kCurrent, kTitle, MsgIcon::Exclamation);
+        return Result::Current;
+    }
+    if (!local.verdict.accepted) {
+        // Never offer what the updater would refuse, and never ask on the
+        // word of a manifest that is not the platform's.
+        if (local.verdict.refusal == update::Refusal::Unsigned || value)
+            logEvent(QStringLiteral("update check: no update offered: %1")
+                         .arg(QString::fromStdString(local.verdict.why)));
         return Result::Current;
     }
     if (MsgBox(owner, kNewVersion, kTitle, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)

@@ -2,11 +2,11 @@
 
 #include "platform/eventlog.h"
 #include "updater/CKvDownLoadFile.h"
+#include "updater/LocalManifest.h"
+#include "updater/core/signature.h"
 #include "updater/core/transaction.h"
 
-#include <QFile>
-
-#include <algorithm>
+#include <sys/stat.h>
 
 namespace kest {
 
@@ -32,6 +32,17 @@ UpdateProcedure::Outcome UpdateProcedure::failWith(const QString& why)
     return Outcome::Failed;
 }
 
+bool UpdateProcedure::isInstalled(const update::ManifestFile& file) const
+{
+    if (!file.isChecked())
+        return false;
+    const std::string path = m_commandLine.installFolder + file.fileName;
+    struct stat st { };
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != file.size)
+        return false;
+    return update::fileSha256(path) == file.sha256;
+}
+
 UpdateProcedure::Outcome UpdateProcedure::run()
 {
     update::InstallTransaction transaction(m_commandLine.installFolder);
@@ -40,28 +51,19 @@ UpdateProcedure::Outcome UpdateProcedure::run()
     if (!transaction.recover())
         logEvent(QStringLiteral("update: %1").arg(QString::fromStdString(transaction.error())));
 
-    QFile manifestFile(m_manifestPath);
-    if (!manifestFile.open(QIODevice::ReadOnly)) {
+    const LocalManifest local = readLocalManifest(m_manifestPath);
+    if (!local.found) {
         logEvent(QStringLiteral("update: no manifest at %1; nothing to do").arg(m_manifestPath));
         return Outcome::NothingToDo;
     }
-    if (manifestFile.size() > update::kManifestSizeLimit) {
-        return failWith(
-            QStringLiteral("the manifest is damaged: %1 bytes, more than a manifest holds")
-                .arg(manifestFile.size()));
-    }
-    const QByteArray manifest = manifestFile.read(update::kManifestSizeLimit);
-    manifestFile.close();
-
-    // The whole manifest is checked before anything is written.
-    const update::ManifestFiles listed
-        = update::manifestFiles(std::string_view(manifest.constData(), size_t(manifest.size())));
-    if (listed.error != update::ManifestError::None) {
-        return failWith(QStringLiteral("the manifest is damaged: %1 (%2)")
-                            .arg(QString::fromUtf8(update::describe(listed.error)),
-                                QString::fromUtf8(listed.badLine.data(),
-                                    qsizetype(std::min<size_t>(listed.badLine.size(), 200)))));
-    }
+    // The same rule as the launcher's: the whole manifest is judged before
+    // anything is written. Without a key a manifest naming no version still
+    // installs, as it always did.
+    const update::ManifestVerdict& verdict = local.verdict;
+    if (!verdict.accepted
+        && !(verdict.refusal == update::Refusal::NoVersion && !deploymentUpdateTrust().signedOnly))
+        return failWith(QString::fromStdString(verdict.why));
+    const update::ManifestFiles& listed = verdict.files;
     for (const update::ManifestFile& file : listed.files) {
         if (update::InstallTransaction::isReservedName(file.fileName)) {
             return failWith(QStringLiteral("the manifest is damaged: %1 names the staging folder")
@@ -75,9 +77,20 @@ UpdateProcedure::Outcome UpdateProcedure::run()
     std::vector<std::string> names;
     for (const update::ManifestFile& file : listed.files) {
         const QString name = QString::fromStdString(file.fileName);
+        if (isInstalled(file)) {
+            logEvent(QStringLiteral("update: %1 is unchanged; not downloaded").arg(name));
+            continue;
+        }
         emit fileStarted(name);
+        // A listed size bounds the transfer; a listed digest is checked
+        // before the file can reach the install folder.
+        if (file.isChecked())
+            m_downloader.setExpectedContent(file.size, QByteArray::fromStdString(file.sha256));
+        else
+            m_downloader.clearExpectedContent();
         const bool ok = m_downloader.DownLoadFile(QString::fromStdString(file.url),
             QString::fromStdString(transaction.stagedPath(file.fileName)), false, true);
+        m_downloader.clearExpectedContent();
         if (m_cancelled) {
             transaction.rollback();
             logEvent(QStringLiteral("update cancelled during %1").arg(name));
@@ -91,10 +104,14 @@ UpdateProcedure::Outcome UpdateProcedure::run()
         names.push_back(file.fileName);
     }
 
-    if (!transaction.commit(names))
+    const std::string& launcher = listed.files.back().fileName;
+    if (names.empty()) {
+        transaction.rollback(); // every file is already the listed one
+    } else if (!transaction.commit(names, names.back() == launcher)) {
         return failWith(QString::fromStdString(transaction.error()));
+    }
 
-    m_launcherToStart = QString::fromStdString(m_commandLine.installFolder + names.back());
+    m_launcherToStart = QString::fromStdString(m_commandLine.installFolder + launcher);
     return Outcome::Updated;
 }
 

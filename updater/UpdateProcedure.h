@@ -9,11 +9,12 @@ namespace kest {
 
 class CKvDownLoadFile;
 
-// The updater's work without its window: read the manifest the launcher left,
-// download every listed file into a hidden staging folder of the install
-// folder, and only when all of them arrived complete move them into place in
-// one transaction (the launcher last). A failure or a cancel leaves the
-// install folder as it was.
+// The updater's work without its window: read the manifest the launcher left
+// (and, with a built-in key, check its signature), download every listed file
+// that is not installed already into a hidden staging folder of the install
+// folder, each checked against its listed size and SHA-256, and only when all
+// of them arrived complete move them into place in one transaction (the
+// launcher last). A failure or a cancel leaves the install folder as it was.
 class UpdateProcedure final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(UpdateProcedure)
@@ -48,6 +49,9 @@ signals:
 
 private:
     Outcome failWith(const QString& why);
+    // The installed file is byte for byte the listed one (its size and
+    // SHA-256 as listed): it need not be fetched again.
+    bool isInstalled(const update::ManifestFile& file) const;
 
     update::UpdaterCommandLine m_commandLine;
     QString m_manifestPath;

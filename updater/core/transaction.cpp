@@ -277,14 +277,14 @@ bool InstallTransaction::begin()
     return true;
 }
 
-bool InstallTransaction::commit(const std::vector<std::string>& fileNames)
+bool InstallTransaction::commit(const std::vector<std::string>& fileNames, bool lastIsLauncher)
 {
-    const bool ok = moveIn(fileNames);
+    const bool ok = moveIn(fileNames, lastIsLauncher);
     unlock(); // the transaction is over, one way or the other
     return ok;
 }
 
-bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames)
+bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool lastIsLauncher)
 {
     m_error.clear();
     if (fileNames.empty())
@@ -315,7 +315,7 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames)
         const std::string& name = order[i];
         const std::string target = m_folder + name;
         const std::string staged = stagedPath(name);
-        const bool launcher = i + 1 == order.size();
+        const bool launcher = lastIsLauncher && i + 1 == order.size();
         struct stat st { };
         const Entry entry { name, ::stat(target.c_str(), &st) == 0 };
 

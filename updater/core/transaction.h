@@ -62,7 +62,9 @@ public:
     // at its last place, as its later download is the one that was kept. A
     // replaced file keeps its mode; a new one gets the usual mode. On any
     // failure everything is put back and the result is false.
-    bool commit(const std::vector<std::string>& fileNames);
+    // lastIsLauncher false: the launcher was not downloaded (it is unchanged),
+    // so the last name is an ordinary file and gets no exec bit.
+    bool commit(const std::vector<std::string>& fileNames, bool lastIsLauncher = true);
 
     // Drops what was staged; the install folder stays as it was.
     void rollback();
@@ -75,7 +77,7 @@ private:
         std::string name;
         bool existed = false;
     };
-    bool moveIn(const std::vector<std::string>& fileNames);
+    bool moveIn(const std::vector<std::string>& fileNames, bool lastIsLauncher);
     bool lock();
     void unlock();
     bool writeJournal(const std::string& state, const std::vector<Entry>& entries);

@@ -6,9 +6,12 @@
 #include "launcher/UpdateCheck.h"
 #include "platform/deploy.h"
 #include "tests/support/http_fault_server.h"
+#include "tests/support/signing.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QScopeGuard>
 
 #include <iostream>
 #include <sys/stat.h>
@@ -103,6 +106,86 @@ TEST_F(UpdateCheckTest, AnUpdaterThatCannotBeWrittenIsToldAndTheLauncherGoesOn)
     EXPECT_EQ(m_boxes.shown[1].icon, QMessageBox::Warning);
     EXPECT_FALSE(QFile::exists(tempDir() + QStringLiteral("Update")));
     EXPECT_TRUE(eventLog().contains(QStringLiteral("cannot write or start the updater")));
+}
+
+// The platform's key built in: the question comes only for a manifest it
+// signed, naming a version that is not older; anything else is a line in the
+// event log and a silent start-up.
+TEST_F(UpdateCheckTest, WithAKeyOnlyASignedNewerManifestIsOffered)
+{
+    const SigningKey key;
+    const SigningKey other;
+    ASSERT_TRUE(key.isValid() && other.isValid()) << "minisign is needed (scripts/setup)";
+    qputenv("KEST_UPDATE_PUBKEY", key.publicLine());
+    const auto unsetKey = qScopeGuard([] { qunsetenv("KEST_UPDATE_PUBKEY"); });
+    const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
+    const QString signature = manifest + QStringLiteral(".minisig");
+    QDir().mkpath(publishedFolder());
+    writeFile(manifest, "");
+    writeFile(signature, "");
+    const auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest,
+        QStringLiteral("--signature-file"), signature });
+    ASSERT_TRUE(demo->isRunning());
+    useHost(demo->host());
+
+    struct Case {
+        const char* name;
+        std::function<bool()> publishOnServer;
+        bool offered;
+    };
+    const Case cases[] = {
+        { "signed by the key", [&] { return publish(*demo, QStringLiteral("9.9.9"), &key); },
+            true },
+        { "signed by another key", [&] { return publish(*demo, QStringLiteral("9.9.9"), &other); },
+            false },
+        { "not signed (no signature on the server)",
+            [&] { return publish(*demo, QStringLiteral("9.9.9"), nullptr); }, false },
+        { "an older signed version replayed",
+            [&] { return publish(*demo, QStringLiteral("0.0.1"), &key); }, false },
+        { "a new manifest beside the old signature",
+            [&] {
+                const bool ok = publish(*demo, QStringLiteral("9.9.9"), &key);
+                writeFile(manifest, readFile(manifest).replace("9.9.9", "9.9.8"));
+                return ok;
+            },
+            false },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_boxes.shown.clear();
+        ASSERT_TRUE(c.publishOnServer());
+        const qsizetype logBefore = eventLog().size();
+        EXPECT_EQ(m_check.startupCheck(), c.offered ? Result::Declined : Result::Current);
+        EXPECT_EQ(m_boxes.shown.size(), c.offered ? 1u : 0u);
+        EXPECT_EQ(
+            eventLog().mid(logBefore).contains(QLatin1String("no update offered")), !c.offered)
+            << eventLog().mid(logBefore).toStdString();
+    }
+}
+
+// Without a key the updater still refuses a manifest it cannot act on; the
+// launcher no longer asks for it (a bare-LF manifest asked at every start).
+TEST_F(UpdateCheckTest, AManifestTheUpdaterWouldRefuseIsNotOffered)
+{
+    const QString manifest = m_scratch.filePath(QStringLiteral("refused.txt"));
+    writeFile(manifest, "");
+    const auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest });
+    ASSERT_TRUE(demo->isRunning());
+    useHost(demo->host());
+    const QByteArray kest = "x|" + demo->fileUrl(QStringLiteral("kest")).toUtf8();
+    const std::pair<const char*, QByteArray> manifests[] = {
+        { "bare LF line ends", "version=9.9.9\n" + kest + "\n" },
+        { "an ftp address", "version=9.9.9\r\nx|ftp://127.0.0.1/kest\r\n" },
+        { "no file line", "version=9.9.9\r\n" },
+    };
+    for (const auto& [what, bytes] : manifests) {
+        SCOPED_TRACE(what);
+        writeFile(manifest, bytes);
+        EXPECT_EQ(m_check.startupCheck(), Result::Current);
+        EXPECT_EQ(m_check.menuCheck(nullptr), Result::Current);
+        EXPECT_TRUE(m_boxes.shown.empty());
+        EXPECT_TRUE(eventLog().contains(QLatin1String("no update offered")));
+    }
 }
 
 TEST_F(UpdateCheckTest, WithoutAnyManifestTheCheckEndsSilently)

@@ -2,6 +2,7 @@
 
 #include "platform/tempdir.h"
 #include "tests/support/http_fault_server.h"
+#include "tests/support/signing.h"
 #include "updater/CKvDownLoadFile.h"
 
 #include <QAbstractButton>
@@ -232,6 +233,24 @@ bool UpdateTest::fetchManifest(const DemoProcess& demo)
 {
     CKvDownLoadFile downloader;
     return downloader.DownLoadFile(demo.manifestUrl(), manifestPath(), true, false);
+}
+
+bool UpdateTest::publish(const DemoProcess& demo, const QString& version, const SigningKey* key)
+{
+    QDir().mkpath(publishedFolder());
+    return publishRelease(m_scratch.filePath(QStringLiteral("served")),
+        QStringLiteral("http://") + demo.host() + QStringLiteral("/gamehome/kest/files"), version,
+        publishedFolder(), key);
+}
+
+void UpdateTest::placePublished()
+{
+    const QString signature = manifestPath() + QStringLiteral(".minisig");
+    QFile::remove(signature);
+    writeManifest(readFile(publishedFolder() + QStringLiteral("/update.txt")));
+    const QString published = publishedFolder() + QStringLiteral("/update.txt.minisig");
+    if (QFile::exists(published))
+        writeFile(signature, readFile(published), 0600);
 }
 
 Tree UpdateTest::before() const

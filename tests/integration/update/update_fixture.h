@@ -23,6 +23,8 @@
 
 namespace kest::test {
 
+class SigningKey;
+
 // A kest-demo process on a free loopback port (the program named by
 // KEST_DEMO_BIN), with its request log in a file of its own.
 class DemoProcess final {
@@ -121,6 +123,13 @@ protected:
     // Fetches the manifest into the temporary folder, as the launcher does.
     bool fetchManifest(const DemoProcess& demo);
     void writeManifest(const QByteArray& bytes) { writeFile(manifestPath(), bytes, 0600); }
+
+    // The served files published as `version` by scripts/kest-publish under
+    // the demo's files address, signed by `key` when given, into
+    // publishedFolder(); placed as the launcher's fetch would place them.
+    QString publishedFolder() const { return m_scratch.filePath(QStringLiteral("published")); }
+    bool publish(const DemoProcess& demo, const QString& version, const SigningKey* key);
+    void placePublished();
 
     // The install folder as the old and as the new version leave it.
     Tree before() const;

@@ -5,6 +5,7 @@
 #include "tests/integration/update/update_fixture.h"
 
 #include "tests/support/http_fault_server.h"
+#include "tests/support/signing.h"
 #include "updater/CKvDownLoadFile.h"
 #include "updater/UpdateProcedure.h"
 #include "updater/core/manifest.h"
@@ -340,6 +341,114 @@ TEST_F(UpdateProcedureTest, DamagedManifestsAreRefusedBeforeAnythingIsWritten)
         expectUntouched(what);
     }
     EXPECT_EQ(demo->fileRequests(), 0);
+}
+
+// --- Signed updates ----------------------------------------------------------------------------
+
+// The platform's key built in (through the environment, as the hosts are).
+class SignedUpdateTest : public UpdateProcedureTest {
+protected:
+    void SetUp() override
+    {
+        UpdateProcedureTest::SetUp();
+        ASSERT_TRUE(m_key.isValid()) << "minisign is needed (scripts/setup)";
+        qputenv("KEST_UPDATE_PUBKEY", m_key.publicLine());
+    }
+    void TearDown() override
+    {
+        qunsetenv("KEST_UPDATE_PUBKEY");
+        UpdateProcedureTest::TearDown();
+    }
+    SigningKey m_key;
+};
+
+TEST_F(SignedUpdateTest, OnlyWhatTheSignatureVouchesForIsInstalled)
+{
+    const auto demo = startDemo();
+    ASSERT_TRUE(demo->isRunning());
+    const SigningKey other;
+    const QString data = servedPath(QStringLiteral("data.pak"));
+    struct Case {
+        const char* name;
+        std::function<bool()> publishAndTamper;
+        const char* logged; // in the failure's event-log line
+    };
+    const Case cases[] = {
+        { "another key", [&] { return publish(*demo, QStringLiteral("9.9.9"), &other); },
+            "another key" },
+        { "no signature", [&] { return publish(*demo, QStringLiteral("9.9.9"), nullptr); },
+            "not signed" },
+        { "an older version replayed",
+            [&] { return publish(*demo, QStringLiteral("0.0.1"), &m_key); }, "older" },
+        { "a file altered on the server after signing (same size)",
+            [&] {
+                const bool ok = publish(*demo, QStringLiteral("9.9.9"), &m_key);
+                QByteArray bytes = readFile(data);
+                bytes[1000] = char(bytes[1000] ^ 0x5a);
+                writeFile(data, bytes);
+                return ok;
+            },
+            "SHA-256" },
+        { "a file grown on the server after signing",
+            [&] {
+                const bool ok = publish(*demo, QStringLiteral("9.9.9"), &m_key);
+                writeFile(data, readFile(data) + "more");
+                return ok;
+            },
+            "the manifest lists" },
+    };
+    const QByteArray original = readFile(data);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(data, original);
+        ASSERT_TRUE(c.publishAndTamper());
+        placePublished();
+        const qsizetype logBefore = eventLog().size();
+        EXPECT_EQ(run(), Outcome::Failed);
+        EXPECT_TRUE(eventLog().mid(logBefore).contains(QLatin1String(c.logged)))
+            << eventLog().mid(logBefore).left(400).toStdString();
+        expectUntouched(c.name);
+    }
+
+    writeFile(data, original);
+    ASSERT_TRUE(publish(*demo, QStringLiteral("9.9.9"), &m_key));
+    placePublished();
+    EXPECT_EQ(run(), Outcome::Updated);
+    EXPECT_EQ(snapshot(installFolder()), after());
+    EXPECT_EQ(runProgram(m_procedure->launcherToStart()), QStringLiteral("new-launcher"));
+}
+
+TEST_F(SignedUpdateTest, UnchangedFilesAreNeitherFetchedNorReplaced)
+{
+    const auto demo = startDemo();
+    ASSERT_TRUE(demo->isRunning());
+    ASSERT_TRUE(publish(*demo, QStringLiteral("9.9.9"), &m_key));
+    placePublished();
+    const QString data = QStringLiteral("/gamehome/kest/files/data.pak");
+    const QString kest = QStringLiteral("/gamehome/kest/files/kest");
+
+    // Only the launcher changed: data.pak is already the new one.
+    writeFile(installFolder() + QStringLiteral("/data.pak"), newData(), 0640);
+    EXPECT_EQ(run(), Outcome::Updated);
+    EXPECT_EQ(m_started, QStringList { QStringLiteral("kest") });
+    EXPECT_EQ(demo->requestsFor(data), 0);
+    EXPECT_EQ(demo->requestsFor(kest), 1);
+    EXPECT_EQ(snapshot(installFolder()), after());
+
+    // Nothing changed: nothing is fetched, the launcher is started as it is.
+    m_started.clear();
+    EXPECT_EQ(run(), Outcome::Updated);
+    EXPECT_TRUE(m_started.isEmpty());
+    EXPECT_EQ(demo->requestsFor(kest), 1);
+    EXPECT_EQ(snapshot(installFolder()), after());
+    EXPECT_EQ(runProgram(m_procedure->launcherToStart()), QStringLiteral("new-launcher"));
+
+    // Only data.pak changed: it is not made executable as a launcher would be.
+    writeFile(installFolder() + QStringLiteral("/data.pak"), kOldData, 0640);
+    EXPECT_EQ(run(), Outcome::Updated);
+    EXPECT_EQ(m_started, QStringList { QStringLiteral("data.pak") });
+    EXPECT_EQ(demo->requestsFor(data), 1);
+    EXPECT_EQ(snapshot(installFolder()), after());
 }
 
 TEST_F(UpdateProcedureTest, AMissingManifestEndsQuietly)
