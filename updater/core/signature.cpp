@@ -1,5 +1,6 @@
 #include "updater/core/signature.h"
 
+#include <openssl/evp.h>
 #include <sodium.h>
 
 #include <fcntl.h>
@@ -178,25 +179,39 @@ SignatureCheck verifySignature(
     return check;
 }
 
+struct Sha256::Context {
+    EVP_MD_CTX* context = EVP_MD_CTX_new();
+    bool ok = context && EVP_DigestInit_ex(context, EVP_sha256(), nullptr) == 1;
+    ~Context() { EVP_MD_CTX_free(context); }
+};
+
 Sha256::Sha256()
-{
-    initialised();
-    crypto_hash_sha256_init(&m_state);
-}
+    : m_context(std::make_unique<Context>())
+{ }
+
+Sha256::~Sha256() = default;
 
 void Sha256::update(std::string_view bytes)
 {
-    crypto_hash_sha256_update(
-        &m_state, reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+    if (m_context->ok)
+        m_context->ok = EVP_DigestUpdate(m_context->context, bytes.data(), bytes.size()) == 1;
 }
 
 std::string Sha256::hexDigest()
 {
-    std::array<unsigned char, crypto_hash_sha256_BYTES> digest {};
-    crypto_hash_sha256_final(&m_state, digest.data());
-    std::string hex(digest.size() * 2 + 1, '\0');
-    sodium_bin2hex(hex.data(), hex.size(), digest.data(), digest.size());
-    hex.pop_back();
+    std::array<unsigned char, EVP_MAX_MD_SIZE> digest {};
+    unsigned int length = 0;
+    if (!m_context->ok || EVP_DigestFinal_ex(m_context->context, digest.data(), &length) != 1
+        || length != 32)
+        return {}; // matches no listed digest
+    m_context->ok = false;
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * length);
+    for (unsigned int i = 0; i < length; ++i) {
+        hex += kHex[digest[i] >> 4];
+        hex += kHex[digest[i] & 0xf];
+    }
     return hex;
 }
 
