@@ -10,14 +10,20 @@
 //            from its start to its end, plus the same again followed by an fsync of each
 //            file (`sync FILES`), the durability the updater pays for before its renames.
 // Medians are printed, then `ratio_vs_curl` (updater / curl), `ratio_vs_curl_synced`, and
-// the updater process's peak resident set (`peak_rss_kib`).
+// the updater process's peak resident set (`peak_rss_kib`). The manifest lists every file's
+// SHA-256 and size, as a published one does, so the updater checks each download.
 //
-// Usage: update_bench [--size-mib N] [--files N] [--reps N] [--dir FOLDER]
+// With --changed N, the same update once more with every file but N already installed as
+// the new version (N of them changed, the launcher not among them): the updater fetches
+// those N only. Its time and bytes fetched are printed against the full update's.
+//
+// Usage: update_bench [--size-mib N] [--files N] [--reps N] [--changed N] [--dir FOLDER]
 //   --dir: where the files are written (default: a temporary folder under TMPDIR); a tmpfs
 //   such as /dev/shm takes the disk out of the comparison.
 #include "updater/CKvDownLoadFile.h"
 #include "updater/UpdateProcedure.h"
 #include "updater/core/manifest.h"
+#include "updater/core/signature.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -76,6 +82,9 @@ int runChild(const QString& folder, const QString& manifest)
     kest::CKvDownLoadFile downloader;
     kest::UpdateProcedure procedure(*commandLine, manifest, downloader);
     qint64 lastComplete = 0;
+    qint64 fetched = 0;
+    QObject::connect(&downloader, &kest::CKvDownLoadFile::QueryFileInfo, &downloader,
+        [&](qint64 bytes) { fetched += bytes; });
     QElapsedTimer clock;
     QObject::connect(&downloader, &kest::CKvDownLoadFile::Complete, &downloader,
         [&] { lastComplete = clock.nsecsElapsed(); });
@@ -88,8 +97,8 @@ int runChild(const QString& folder, const QString& manifest)
     }
     rusage usage {};
     ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("updater_ms: %.1f\ncommit_ms: %.1f\npeak_rss_kib: %ld\n", total / 1e6,
-        (total - lastComplete) / 1e6, usage.ru_maxrss);
+    std::printf("updater_ms: %.1f\ncommit_ms: %.1f\npeak_rss_kib: %ld\nfetched_bytes: %lld\n",
+        total / 1e6, (total - lastComplete) / 1e6, usage.ru_maxrss, fetched);
     return 0;
 }
 
@@ -112,6 +121,7 @@ int main(int argc, char* argv[])
     qint64 sizeMib = 64;
     int files = 3;
     int reps = 3;
+    int changed = 0;
     QString base;
     for (int i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--size-mib"))
@@ -122,6 +132,8 @@ int main(int argc, char* argv[])
             reps = arguments[i + 1].toInt();
         else if (arguments[i] == QLatin1String("--dir"))
             base = arguments[i + 1];
+        else if (arguments[i] == QLatin1String("--changed"))
+            changed = arguments[i + 1].toInt();
     }
     QTemporaryDir scratch(base.isEmpty() ? QDir::tempPath() + QStringLiteral("/update_bench-XXXXXX")
                                          : base + QStringLiteral("/update_bench-XXXXXX"));
@@ -166,11 +178,21 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "update_bench: kest-demo did not start\n");
         return 2;
     }
+    // As kest-publish writes it: every file with its SHA-256 and size, the launcher last.
     const QString manifest = scratch.filePath(QStringLiteral("update.txt"));
     {
-        kest::CKvDownLoadFile downloader;
-        if (!downloader.DownLoadFile(QStringLiteral("http://%1/gamehome/kest/update.txt").arg(host),
-                manifest, true, false))
+        QByteArray lines = "version=9.9.9\r\n";
+        for (const QString& name : names) {
+            const QString path = scratch.filePath(QStringLiteral("served/") + name);
+            const auto digest = kest::update::fileSha256(QFile::encodeName(path).toStdString());
+            if (!digest)
+                return 2;
+            lines += name.toUtf8() + "|http://" + host.toUtf8() + "/gamehome/kest/files/"
+                + name.toUtf8() + '|' + QByteArray::fromStdString(*digest) + '|'
+                + QByteArray::number(QFileInfo(path).size()) + "\r\n";
+        }
+        QFile file(manifest);
+        if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size())
             return 2;
     }
 
@@ -186,25 +208,50 @@ int main(int argc, char* argv[])
 
     std::printf("update_bench: %d files of %lld MiB from %s into %s, %d repetitions\n",
         int(names.size()), sizeMib, qPrintable(host), qPrintable(scratch.path()), reps);
-    std::vector<double> updater, commit, curlPlain, curlSynced;
+    std::vector<double> updater, commit, curlPlain, curlSynced, partial;
+    double fullBytes = 0;
+    double partialBytes = 0;
     long peakRss = 0;
-    for (int rep = 0; rep < reps; ++rep) {
-        // The old version: small files the update replaces.
-        for (const QString& name : names)
-            writeFile(install + QLatin1Char('/') + name, 4096, 99);
+    // One updater run; its output, empty when it failed. All: the old version is installed.
+    // Else only the `changedCount` files before the launcher are old, the rest is new.
+    const auto runUpdater = [&](bool all, int changedCount) {
+        for (int i = 0; i < names.size(); ++i) {
+            const QString target = install + QLatin1Char('/') + names[i];
+            QFile::remove(target);
+            const bool old = all || (i < names.size() - 1 && i >= names.size() - 1 - changedCount);
+            if (!old)
+                QFile::copy(scratch.filePath(QStringLiteral("served/") + names[i]), target);
+            else
+                writeFile(target, 4096, 99); // the old version: a small file it replaces
+        }
         QFile::setPermissions(install + QStringLiteral("/kest"),
             QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QProcess child;
         child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         child.start(app.applicationFilePath(), { QStringLiteral("--child"), install, manifest });
-        if (!child.waitForFinished(600000) || child.exitCode() != 0) {
+        if (!child.waitForFinished(600000) || child.exitCode() != 0)
+            return QString();
+        return QString::fromUtf8(child.readAllStandardOutput());
+    };
+    for (int rep = 0; rep < reps; ++rep) {
+        const QString out = runUpdater(true, 0);
+        if (out.isEmpty()) {
             std::fprintf(stderr, "update_bench: the update failed\n");
             return 1;
         }
-        const QString out = QString::fromUtf8(child.readAllStandardOutput());
         updater.push_back(figure(out, QStringLiteral("updater_ms")));
         commit.push_back(figure(out, QStringLiteral("commit_ms")));
+        fullBytes = figure(out, QStringLiteral("fetched_bytes"));
         peakRss = std::max(peakRss, long(figure(out, QStringLiteral("peak_rss_kib"))));
+        if (changed > 0) {
+            const QString part = runUpdater(false, changed);
+            if (part.isEmpty()) {
+                std::fprintf(stderr, "update_bench: the partial update failed\n");
+                return 1;
+            }
+            partial.push_back(figure(part, QStringLiteral("updater_ms")));
+            partialBytes = figure(part, QStringLiteral("fetched_bytes"));
+        }
 
         for (const bool synced : { false, true }) {
             for (const QString& file : curlFiles)
@@ -240,5 +287,13 @@ int main(int argc, char* argv[])
     std::printf("ratio_vs_curl: %.3f\n", median(updater) / median(curlPlain));
     std::printf("ratio_vs_curl_synced: %.3f\n", median(updater) / median(curlSynced));
     std::printf("peak_rss_kib: %ld\n", peakRss);
+    std::printf("full_fetched_bytes: %.0f\n", fullBytes);
+    if (changed > 0) {
+        std::printf("partial_ms_median: %.1f (%d of %d files changed)\n", median(partial),
+            changed, int(names.size()));
+        std::printf("partial_fetched_bytes: %.0f\n", partialBytes);
+        std::printf("partial_vs_full_time: %.3f\n", median(partial) / median(updater));
+        std::printf("partial_vs_full_bytes: %.3f\n", partialBytes / fullBytes);
+    }
     return 0;
 }
