@@ -116,8 +116,8 @@ std::optional<std::string> cookieValue(std::string_view cookieHeader, std::strin
     return std::nullopt;
 }
 
-std::string buildManifest(
-    std::string_view version, const std::vector<ServedFile>& files, std::string_view host)
+std::string buildManifest(std::string_view version, const std::vector<ServedFile>& files,
+    std::string_view host, std::string_view scheme)
 {
     // "version" + one separator: the launcher reads the value from the ninth
     // character on.
@@ -128,7 +128,9 @@ std::string buildManifest(
         // The first field is read by neither program; the file's name keeps
         // the manifest readable.
         manifest += file.name;
-        manifest += "|http://";
+        manifest += '|';
+        manifest += scheme;
+        manifest += "://";
         manifest += host;
         manifest += "/gamehome/kest/files/";
         manifest += file.name;

@@ -34,9 +34,9 @@ std::string requestHost(std::string_view hostHeader, std::string_view fallback);
 std::optional<std::string> cookieValue(std::string_view cookieHeader, std::string_view name);
 
 // The version manifest: "version=<version>" and one "<name>|<url>" line per
-// file, every line ended by CR LF.
-std::string buildManifest(
-    std::string_view version, const std::vector<ServedFile>& files, std::string_view host);
+// file, every line ended by CR LF; the addresses use `scheme`.
+std::string buildManifest(std::string_view version, const std::vector<ServedFile>& files,
+    std::string_view host, std::string_view scheme = "http");
 
 // Replaces every "{{KEY}}" of the template by its value (values are inserted
 // as given: escape them first). Unknown keys stay as they are.

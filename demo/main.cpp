@@ -48,7 +48,11 @@ int main(int argc, char* argv[])
     DemoServer server(options, log);
     const int port = server.bind();
     if (port < 0) {
-        std::fprintf(stderr, "kest-demo: cannot listen on 127.0.0.1:%d\n", options.port);
+        std::fprintf(stderr,
+            options.tlsCertFile.empty()
+                ? "kest-demo: cannot listen on 127.0.0.1:%d\n"
+                : "kest-demo: cannot listen on 127.0.0.1:%d (or load the certificate and key)\n",
+            options.port);
         return 1;
     }
     log.note("kest-demo listening on 127.0.0.1:" + std::to_string(port));

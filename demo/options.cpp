@@ -89,6 +89,8 @@ std::string usageText()
           "                        launcher last)\n"
           "  --manifest-file PATH  serve PATH's bytes verbatim as the manifest\n"
           "  --signature-file PATH serve PATH's bytes as the manifest's signature\n"
+          "  --tls-cert PATH --tls-key PATH\n"
+          "                        serve https with this certificate and key (PEM)\n"
           "                        (update.txt.minisig; without it, 404)\n"
           "  --file-rate BYTES     send the listed files at BYTES per second\n"
           "  --login-mode MODE     normal | short (page under 1500 characters) |\n"
@@ -131,7 +133,7 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
 
         static const char* const valued[] = { "--port", "--version", "--file", "--log",
             "--login-mode", "--login-mode-file", "--login-page", "--login-delay", "--manifest-file",
-            "--signature-file", "--file-rate" };
+            "--signature-file", "--tls-cert", "--tls-key", "--file-rate" };
         if (std::find(std::begin(valued), std::end(valued), name) == std::end(valued))
             return fail("unknown option '" + arguments[i] + "'");
         if (!value) {
@@ -197,6 +199,10 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             if (!isReadableRegularFile(*value))
                 return fail("--signature-file: cannot read '" + *value + "'");
             options.signatureFile = *value;
+        } else if (name == "--tls-cert" || name == "--tls-key") {
+            if (!isReadableRegularFile(*value))
+                return fail(name + ": cannot read '" + *value + "'");
+            (name == "--tls-cert" ? options.tlsCertFile : options.tlsKeyFile) = *value;
         } else if (name == "--file-rate") {
             const auto rate = parseNumber<std::uint64_t>(*value);
             if (!rate)
@@ -204,6 +210,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
             options.fileRate = *rate;
         }
     }
+    if (options.tlsCertFile.empty() != options.tlsKeyFile.empty())
+        return fail("--tls-cert and --tls-key go together");
     return result;
 }
 

@@ -37,6 +37,10 @@ struct Options {
     std::uint32_t loginDelayMs = 0; // the login page is answered this late
     std::string manifestFile; // non-empty: served verbatim instead of the built manifest
     std::string signatureFile; // non-empty: served verbatim as update.txt.minisig (else 404)
+    // Both non-empty: https with this certificate chain and key (PEM), and
+    // the built manifest's addresses are https too.
+    std::string tlsCertFile;
+    std::string tlsKeyFile;
     std::uint64_t fileRate = 0; // bytes per second for the listed files; 0: unlimited
     bool help = false;
 };

@@ -73,7 +73,10 @@ std::optional<std::string_view> findAsset(std::string_view path)
 DemoServer::DemoServer(Options options, RequestLog& log)
     : m_options(std::move(options))
     , m_log(log)
-    , m_server(std::make_unique<httplib::Server>())
+    , m_server(m_options.tlsCertFile.empty()
+              ? std::make_unique<httplib::Server>()
+              : std::make_unique<httplib::SSLServer>(
+                  m_options.tlsCertFile.c_str(), m_options.tlsKeyFile.c_str()))
 {
     // A browser keeps several connections open and a held-open login page
     // occupies one worker for good: the library's default of eight workers
@@ -89,6 +92,8 @@ DemoServer::~DemoServer() = default;
 
 int DemoServer::bind()
 {
+    if (!m_server->is_valid())
+        return -1; // a certificate or key that does not load
     if (m_options.port == 0)
         m_port = m_server->bind_to_any_port("127.0.0.1");
     else
@@ -354,7 +359,9 @@ void DemoServer::serveManifest(const httplib::Request& req, httplib::Response& r
         res.set_content(*bytes, "text/plain");
         return;
     }
-    res.set_content(buildManifest(m_options.version, m_options.files, hostOf(req)), "text/plain");
+    res.set_content(buildManifest(m_options.version, m_options.files, hostOf(req),
+                        m_options.tlsCertFile.empty() ? "http" : "https"),
+        "text/plain");
 }
 
 void DemoServer::serveSignature(httplib::Response& res) const

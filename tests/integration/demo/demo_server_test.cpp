@@ -436,6 +436,14 @@ TEST(DemoServer, RefusesABadCommandLineWithAClearMessage)
             "--login-delay: '-5'" },
         { "login delay too long", { QStringLiteral("--login-delay=600001") },
             "--login-delay: '600001'" },
+        { "signature file missing", { QStringLiteral("--signature-file"), missing },
+            "cannot read" },
+        { "certificate without its key", { QStringLiteral("--tls-cert"), QStringLiteral(__FILE__) },
+            "--tls-cert and --tls-key go together" },
+        { "certificate missing",
+            { QStringLiteral("--tls-cert"), missing, QStringLiteral("--tls-key"),
+                QStringLiteral(__FILE__) },
+            "--tls-cert: cannot read" },
         { "stray argument", { QStringLiteral("8080") }, "unknown option '8080'" },
     };
     for (const Case& c : cases) {

@@ -7,6 +7,7 @@
 #include "platform/deploy.h"
 #include "tests/support/http_fault_server.h"
 #include "tests/support/signing.h"
+#include "tests/support/tls.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -186,6 +187,33 @@ TEST_F(UpdateCheckTest, AManifestTheUpdaterWouldRefuseIsNotOffered)
         EXPECT_TRUE(m_boxes.shown.empty());
         EXPECT_TRUE(eventLog().contains(QLatin1String("no update offered")));
     }
+}
+
+// An https static server is believed only with a certificate the system (or
+// SSL_CERT_FILE) trusts; an untrusted one is a failed fetch, never a question.
+TEST_F(UpdateCheckTest, OverHttpsOnlyACertifiedServerIsBelieved)
+{
+    const TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
+    const auto demo = startDemo({ QStringLiteral("--tls-cert"), certificates.certificateFile(),
+        QStringLiteral("--tls-key"), certificates.keyFile() });
+    ASSERT_TRUE(demo->isRunning());
+    useHost(QStringLiteral("https://") + demo->host());
+    const auto unsetAuthority = qScopeGuard([] { qunsetenv("SSL_CERT_FILE"); });
+
+    qunsetenv("SSL_CERT_FILE");
+    EXPECT_EQ(m_check.startupCheck(), Result::Current);
+    EXPECT_TRUE(m_boxes.shown.empty());
+    EXPECT_FALSE(QFile::exists(manifestPath()));
+    EXPECT_TRUE(eventLog().contains(
+        QStringLiteral("https://") + demo->host() + QStringLiteral("/gamehome/kest/update.txt")))
+        << eventLog().toStdString();
+
+    qputenv("SSL_CERT_FILE", QFile::encodeName(certificates.authorityFile()));
+    EXPECT_EQ(m_check.startupCheck(), Result::Declined);
+    EXPECT_EQ(m_boxes.shown.size(), 1u);
+    const QByteArray httpsFile = "|https://" + demo->host().toUtf8();
+    EXPECT_TRUE(readFile(manifestPath()).contains(httpsFile));
 }
 
 TEST_F(UpdateCheckTest, WithoutAnyManifestTheCheckEndsSilently)

@@ -6,11 +6,13 @@
 
 #include "tests/support/http_fault_server.h"
 #include "tests/support/signing.h"
+#include "tests/support/tls.h"
 #include "updater/CKvDownLoadFile.h"
 #include "updater/UpdateProcedure.h"
 #include "updater/core/manifest.h"
 
 #include <QDir>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstring>
@@ -449,6 +451,29 @@ TEST_F(SignedUpdateTest, UnchangedFilesAreNeitherFetchedNorReplaced)
     EXPECT_EQ(m_started, QStringList { QStringLiteral("data.pak") });
     EXPECT_EQ(demo->requestsFor(data), 1);
     EXPECT_EQ(snapshot(installFolder()), after());
+}
+
+TEST_F(SignedUpdateTest, OverHttpsTheFilesComeFromTheCertifiedServer)
+{
+    const TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
+    const auto demo = startDemo({ QStringLiteral("--tls-cert"), certificates.certificateFile(),
+        QStringLiteral("--tls-key"), certificates.keyFile() });
+    ASSERT_TRUE(demo->isRunning());
+    ASSERT_TRUE(publishRelease(m_scratch.filePath(QStringLiteral("served")),
+        QStringLiteral("https://") + demo->host() + QStringLiteral("/gamehome/kest/files"),
+        QStringLiteral("9.9.9"), publishedFolder(), &m_key));
+    placePublished();
+    const auto unsetAuthority = qScopeGuard([] { qunsetenv("SSL_CERT_FILE"); });
+
+    qunsetenv("SSL_CERT_FILE"); // the test authority is unknown: nothing is fetched
+    EXPECT_EQ(run(), Outcome::Failed);
+    expectUntouched("untrusted certificate");
+
+    qputenv("SSL_CERT_FILE", QFile::encodeName(certificates.authorityFile()));
+    EXPECT_EQ(run(), Outcome::Updated);
+    EXPECT_EQ(snapshot(installFolder()), after());
+    EXPECT_EQ(demo->fileRequests(), 2);
 }
 
 TEST_F(UpdateProcedureTest, AMissingManifestEndsQuietly)
