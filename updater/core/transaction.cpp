@@ -385,6 +385,9 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool 
         mode_t mode = entry.existed ? (st.st_mode & 07777) : (0666 & ~mask);
         if (launcher)
             mode |= (0111 & ~mask) | S_IXUSR;
+        // A downloaded program never runs with its owner's or group's rights,
+        // whatever the file it replaces was allowed.
+        mode &= ~mode_t(S_ISUID | S_ISGID);
         // The fsync makes the bytes durable before any rename can be: after a
         // power cut a moved-in file is whole, never empty.
         if (::chmod(staged.c_str(), mode) != 0 || !syncPath(staged, false)) {

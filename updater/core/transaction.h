@@ -64,8 +64,9 @@ public:
     // Moves the staged files into place in the order given (the last is the
     // launcher and also gets its exec bit). A name listed twice is moved once,
     // at its last place, as its later download is the one that was kept. A
-    // replaced file keeps its mode; a new one gets the usual mode. On any
-    // failure everything is put back and the result is false.
+    // replaced file keeps its mode; a new one gets the usual mode; neither
+    // keeps a set-user-ID or set-group-ID bit. On any failure everything is
+    // put back and the result is false.
     // lastIsLauncher false: the launcher was not downloaded (it is unchanged),
     // so the last name is an ordinary file and gets no exec bit.
     bool commit(const std::vector<std::string>& fileNames, bool lastIsLauncher = true);

@@ -260,6 +260,20 @@ TEST(InstallTransaction, NamesThatNameNoFileOrTheStagingFolderAreRefused)
     EXPECT_TRUE(InstallTransaction::isPlainFileName("..kest"));
 }
 
+TEST(InstallTransaction, AReplacedFileNeverKeepsSetIdBits)
+{
+    Install install;
+    ::chmod((install.folder + "data.pak").c_str(), 06755);
+    ::chmod((install.folder + "kest").c_str(), 04750);
+    InstallTransaction t(install.folder);
+    install.stage(t);
+    writeFile(t.stagedPath("data.pak"), "new data", 06700); // as a download could arrive
+    ASSERT_TRUE(t.commit(install.names)) << t.error();
+    EXPECT_EQ(modeOf(install.folder + "data.pak"), 0755u);
+    EXPECT_EQ(modeOf(install.folder + "kest") & (S_ISUID | S_ISGID), 0u);
+    EXPECT_EQ(modeOf(install.folder + "kest") & 0750, 0750u);
+}
+
 // A journal that was planted, or damaged into naming something else, must not
 // make recovery rename or delete anything outside the install folder. Each
 // row names something a commit never takes; acted on, the first two would
