@@ -187,7 +187,7 @@ void LoginPage::carryOut(const QString& target)
     const AppLink link = matchAppLink(utf16(target));
     switch (link.kind) {
     case AppLinkKind::None:
-        logEvent(QStringLiteral("app link not understood: %1").arg(target));
+        logEvent(QStringLiteral("app link not understood: %1").arg(addressForLog(target)));
         return;
     case AppLinkKind::ExitGame:
         emit exitGameRequested();
@@ -201,12 +201,12 @@ void LoginPage::carryOut(const QString& target)
             emit loadGameRequested(fromUtf16(link.gameAddress));
             return;
         case LoadGameProblem::NoAddress:
-            logEvent(
-                QStringLiteral("loadgame link without a game address, ignored: %1").arg(target));
+            logEvent(QStringLiteral("loadgame link without a game address, ignored: %1")
+                         .arg(addressForLog(target)));
             return;
         case LoadGameProblem::NotWebAddress:
             logEvent(QStringLiteral("loadgame link whose address is not a web address, ignored: %1")
-                         .arg(target));
+                         .arg(addressForLog(target)));
             return;
         }
         return;
@@ -227,8 +227,9 @@ void LoginPage::onLoadingChanged(const QWebEngineLoadingInfo& info)
         // A server's error answer is a document and is judged like any other;
         // any other failure means no document arrived at all.
         if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
-            emit connectionFailed(QStringLiteral("%1 did not load: %2")
-                                      .arg(info.url().toString(), info.errorString()));
+            emit connectionFailed(
+                QStringLiteral("%1 did not load: %2")
+                    .arg(addressForLog(info.url().toString()), info.errorString()));
             return;
         }
         checkDocument(info.url().toString());
@@ -263,7 +264,7 @@ void LoginPage::checkDocument(const QString& address)
             else
                 emit self->connectionFailed(
                     QStringLiteral("%1 is too short to be the login page (%2 characters)")
-                        .arg(address)
+                        .arg(addressForLog(address))
                         .arg(length));
         });
 }

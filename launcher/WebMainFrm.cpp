@@ -328,7 +328,7 @@ void WebMainFrm::closeEvent(QCloseEvent* event)
 
 void WebMainFrm::SetURL(const QString& strURL)
 {
-    logEvent(QStringLiteral("loadgame: ") + strURL);
+    logEvent(QStringLiteral("loadgame: ") + addressForLog(strURL));
     if (!m_loaded)
         Form_Load();
     OpenGameTab(strURL);
