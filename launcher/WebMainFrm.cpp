@@ -15,6 +15,7 @@
 #include "platform/eventlog.h"
 #include "platform/forms.h"
 #include "platform/pictures.h"
+#include "platform/plaintext.h"
 #include "platform/units.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
@@ -463,7 +464,7 @@ void WebMainFrm::WebuTab_OnMouseHover(int ItemIndex, int, int, float, float)
 {
     CTabItems* items = WebuTab->TabItems();
     if (showsTabToolTip(ItemIndex, items->Count()))
-        WebuTab->setToolTip(items->Item(ItemIndex)->Caption());
+        WebuTab->setToolTip(plainToolTip(items->Item(ItemIndex)->Caption()));
     else
         WebuTab->setToolTip(QString());
 }

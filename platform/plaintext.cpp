@@ -19,4 +19,13 @@ QString singleLine(const QString& text)
     return out;
 }
 
+QString plainToolTip(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    // Rich text wraps at the tip's width; a title stays on its one line.
+    return QStringLiteral("<p style=\"white-space:pre\">") + singleLine(text).toHtmlEscaped()
+        + QStringLiteral("</p>");
+}
+
 } // namespace kest

@@ -1,9 +1,11 @@
-// Text from web pages on its way to the event log: one line, no login token.
+// Text from web pages on its way to the event log and to tool tips: one line,
+// no markup, no login token.
 #include "platform/eventlog.h"
 #include "platform/plaintext.h"
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -55,12 +57,51 @@ const AddressRow kAddressRows[] = {
 INSTANTIATE_TEST_SUITE_P(Addresses, AddressForLogTable, ::testing::ValuesIn(kAddressRows),
     [](const ::testing::TestParamInfo<AddressRow>& info) { return std::string(info.param.name); });
 
-TEST(PlainText, ControlCharactersAndLineSeparatorsBecomeSpaces)
+struct TitleRow {
+    const char* name;
+    QString title;
+    QString shown; // one line, as the tab and the tool tip show it
+};
+
+void PrintTo(const TitleRow& row, std::ostream* os)
 {
-    EXPECT_EQ(kest::singleLine(QStringLiteral("a\r\nb\tc") + QChar(0)
-                  + QStringLiteral("d\u2028e\u2029f\u0085g")),
-        QStringLiteral("a  b c d e f g"));
-    EXPECT_EQ(kest::singleLine(QStringLiteral("<b>大厅</b>  x")), QStringLiteral("<b>大厅</b>  x"));
+    *os << row.name;
+}
+
+class PageTitleTable : public ::testing::TestWithParam<TitleRow> { };
+
+TEST_P(PageTitleTable, ShowsAsOneLineOfPlainText)
+{
+    const TitleRow& row = GetParam();
+    EXPECT_EQ(kest::singleLine(row.title), row.shown);
+
+    // What the tool tip shows is what its rich text reads as.
+    const QString tip = kest::plainToolTip(row.title);
+    EXPECT_TRUE(Qt::mightBeRichText(tip)) << tip.toStdString();
+    QTextDocument shown;
+    shown.setHtml(tip);
+    EXPECT_EQ(shown.toPlainText(), row.shown) << tip.toStdString();
+}
+
+const TitleRow kTitleRows[] = {
+    { "plain", QStringLiteral("alice 大厅"), QStringLiteral("alice 大厅") },
+    { "boldTag", QStringLiteral("<b>alice</b>"), QStringLiteral("<b>alice</b>") },
+    { "image", QStringLiteral("<img src=\"http://h/x.png\">"),
+        QStringLiteral("<img src=\"http://h/x.png\">") },
+    { "entity", QStringLiteral("a &amp; b"), QStringLiteral("a &amp; b") },
+    { "lineEnds", QStringLiteral("one\r\ntwo\nthree"), QStringLiteral("one  two three") },
+    { "tabAndNul", QStringLiteral("a\tb") + QChar(0) + QStringLiteral("c"),
+        QStringLiteral("a b c") },
+    { "separators", QStringLiteral("a\u2028b\u2029c\u0085d"), QStringLiteral("a b c d") },
+    { "keepsSpaces", QStringLiteral("a   b"), QStringLiteral("a   b") },
+};
+
+INSTANTIATE_TEST_SUITE_P(Titles, PageTitleTable, ::testing::ValuesIn(kTitleRows),
+    [](const ::testing::TestParamInfo<TitleRow>& info) { return std::string(info.param.name); });
+
+TEST(PlainText, AnEmptyTitleGivesNoToolTip)
+{
+    EXPECT_TRUE(kest::plainToolTip(QString()).isEmpty());
 }
 
 TEST(EventLog, EachEventIsOneLine)
