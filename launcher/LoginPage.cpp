@@ -208,6 +208,12 @@ void LoginPage::carryOut(const QString& target)
             logEvent(QStringLiteral("loadgame link whose address is not a web address, ignored: %1")
                          .arg(addressForLog(target)));
             return;
+        case LoadGameProblem::AddressTooLong:
+            logEvent(QStringLiteral("loadgame link whose address is too long (%1 characters), "
+                                    "ignored: %2")
+                         .arg(target.size())
+                         .arg(addressForLog(target)));
+            return;
         }
         return;
     }
