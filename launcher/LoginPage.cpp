@@ -129,7 +129,7 @@ void LoginPage::installAppSchemeHandler(QWebEngineProfile* profile)
 }
 
 LoginPage::LoginPage(QWebEngineProfile* profile, QObject* parent)
-    : QWebEnginePage(profile, parent)
+    : BrowserPage(profile, parent)
     , m_tag(QStringLiteral("kest-app-link:%1:")
                 .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0')))
 {
@@ -163,7 +163,7 @@ LoginPage::~LoginPage() = default;
 bool LoginPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
     if (url.scheme() != QLatin1String(kAppScheme))
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        return BrowserPage::acceptNavigationRequest(url, type, isMainFrame);
     // The script did not see this one (a frame's first address, a redirect,
     // a new window). QUrl keeps the text of "app://exitgame" and
     // "app://minimize"; of a loadgame target it keeps no "|" in this form,
@@ -179,7 +179,7 @@ void LoginPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
         carryOut(message.mid(m_tag.size()));
         return;
     }
-    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+    BrowserPage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
 }
 
 void LoginPage::carryOut(const QString& target)

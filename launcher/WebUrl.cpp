@@ -1,5 +1,6 @@
 #include "launcher/WebUrl.h"
 
+#include "launcher/BrowserPage.h"
 #include "launcher/BrowserProfile.h"
 #include "platform/plaintext.h"
 #include "platform/units.h"
@@ -72,7 +73,7 @@ WebUrl::WebUrl(QWidget* parent)
     m_picture->installEventFilter(this);
     m_wb->setContextMenuPolicy(Qt::NoContextMenu);
 
-    auto* page = new QWebEnginePage(browserProfile(), m_wb);
+    auto* page = new BrowserPage(browserProfile(), m_wb);
     trackBrowserPage(page);
     QWebEngineScript overflow;
     overflow.setName(QStringLiteral("kest-hide-overflow"));
