@@ -1,6 +1,7 @@
 // Both kinds of page the program shows (a game page in its page window, the
 // login page in a view), with real pages from a loopback server: a link of a
-// scheme the engine does not know never reaches the desktop's opener.
+// scheme the engine does not know never reaches the desktop's opener, and a
+// script's dialogs show only while the player sees the page.
 #include "launcher/BrowserProfile.h"
 #include "launcher/LoginPage.h"
 #include "launcher/WebUrl.h"
@@ -8,8 +9,14 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDialog>
+#include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWebEngineView>
 
 #include <gtest/gtest.h>
@@ -35,6 +42,10 @@ const kest::test::PageServer::Pages kPages {
               "document.addEventListener('click', function (e) { clicked.push(e.target.id); },"
               " true);</script></body></html>" },
     { "/after", "<!doctype html><html><body>after</body></html>" },
+    { "/dialogs",
+        "<!doctype html><html><body><script>"
+        "function ask() { alert('a'); return JSON.stringify([confirm('c'), prompt('p', 'd')]); }"
+        "</script></body></html>" },
 };
 
 // Records what reaches the desktop's opener for the schemes of the links.
@@ -127,6 +138,8 @@ const char* kindName(Kind kind)
     return kind == Kind::GamePage ? "GamePage" : "LoginPage";
 }
 
+// --- links of unknown schemes
+
 struct LinkRow {
     Kind kind;
     QString id;
@@ -172,6 +185,120 @@ INSTANTIATE_TEST_SUITE_P(Links, UnknownSchemeTest, ::testing::ValuesIn(kLinkRows
     [](const ::testing::TestParamInfo<LinkRow>& info) {
         return std::string(kindName(info.param.kind)) + "_" + info.param.id.toStdString();
     });
+
+// --- dialogs
+
+enum class Place {
+    Shown,
+    NeverShown,
+    HiddenInAShownWindow, // a tab behind another
+    WindowHidden, // the main window hidden by F10 or the tray
+    WindowMinimized,
+    ParkedOutOfSight, // the login page rendering before its windows show
+};
+
+struct DialogRow {
+    const char* name;
+    Kind kind;
+    Place place;
+};
+
+void PrintTo(const DialogRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class DialogTest : public ::testing::TestWithParam<DialogRow> {
+protected:
+    void SetUp() override
+    {
+        m_log = m_dir.filePath(QStringLiteral("events.log"));
+        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_log));
+        // Answers every dialog that opens, as a player would, and counts them.
+        m_answerer.setInterval(20);
+        QObject::connect(&m_answerer, &QTimer::timeout, &m_answerer, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                return;
+            ++m_dialogs;
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (box && box->button(QMessageBox::Ok))
+                box->button(QMessageBox::Ok)->click();
+            else
+                dialog->accept();
+        });
+        m_answerer.start();
+    }
+    void TearDown() override { qunsetenv("KEST_EVENT_LOG"); }
+
+    int logLines(const QString& text) const
+    {
+        QFile file(m_log);
+        if (!file.open(QIODevice::ReadOnly))
+            return 0;
+        return int(QString::fromUtf8(file.readAll()).count(text));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_log;
+    QTimer m_answerer;
+    int m_dialogs = 0;
+};
+
+void place(PageUnderTest& page, Place where)
+{
+    QWidget& window = page.window();
+    if (where == Place::NeverShown)
+        return;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    if (where == Place::HiddenInAShownWindow)
+        page.widget()->hide();
+    if (where == Place::WindowHidden)
+        window.hide();
+    if (where == Place::WindowMinimized)
+        window.showMinimized();
+    if (where == Place::ParkedOutOfSight)
+        page.widget()->move(window.width(), window.height());
+}
+
+TEST_P(DialogTest, OnlyAShownPageGetsThem)
+{
+    kest::test::PageServer server(kPages);
+    ASSERT_TRUE(server.listening());
+    PageUnderTest page(GetParam().kind);
+    ASSERT_NO_FATAL_FAILURE(place(page, GetParam().place));
+    ASSERT_TRUE(page.load(server, QStringLiteral("/dialogs")));
+
+    if (GetParam().place == Place::Shown) {
+        EXPECT_EQ(
+            page.evaluate(QStringLiteral("ask()")).toString(), QStringLiteral("[true,\"d\"]"));
+        EXPECT_EQ(m_dialogs, 3);
+        EXPECT_EQ(logLines(QStringLiteral("page dialog")), 0);
+        return;
+    }
+    // Asked again and again: no dialog, and one log line for each kind.
+    for (int round = 0; round < 3; ++round)
+        EXPECT_EQ(
+            page.evaluate(QStringLiteral("ask()")).toString(), QStringLiteral("[false,null]"));
+    EXPECT_EQ(m_dialogs, 0);
+    for (const char* kind : { "alert", "confirm", "prompt" })
+        EXPECT_EQ(logLines(QStringLiteral("page dialog %1 ").arg(QLatin1String(kind))), 1) << kind;
+}
+
+const DialogRow kDialogRows[] = {
+    { "GamePageShown", Kind::GamePage, Place::Shown },
+    { "GamePageNeverShown", Kind::GamePage, Place::NeverShown },
+    { "GamePageInATabBehind", Kind::GamePage, Place::HiddenInAShownWindow },
+    { "GamePageInAHiddenWindow", Kind::GamePage, Place::WindowHidden },
+    { "GamePageInAMinimizedWindow", Kind::GamePage, Place::WindowMinimized },
+    { "LoginPageShown", Kind::LoginPage, Place::Shown },
+    { "LoginPageHidden", Kind::LoginPage, Place::WindowHidden },
+    { "LoginPageParkedOutOfSight", Kind::LoginPage, Place::ParkedOutOfSight },
+};
+
+INSTANTIATE_TEST_SUITE_P(Places, DialogTest, ::testing::ValuesIn(kDialogRows),
+    [](const ::testing::TestParamInfo<DialogRow>& info) { return std::string(info.param.name); });
 
 } // namespace
 
