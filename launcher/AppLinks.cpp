@@ -42,14 +42,27 @@ std::u16string_view secondField(std::u16string_view target)
     return rest.substr(0, rest.find(kLinkFieldSeparator));
 }
 
-bool isWebAddress(std::u16string_view address)
+WebAddressProblem webAddressProblem(std::u16string_view address)
 {
+    if (address.size() > kMaxWebAddressLength)
+        return WebAddressProblem::TooLong;
+    for (const char16_t c : address) {
+        if (c < u' ' || c == u'\x7f')
+            return WebAddressProblem::NotWeb;
+    }
     for (const std::u16string_view scheme :
         { std::u16string_view(u"http://"), std::u16string_view(u"https://") }) {
-        if (startsWithNoCase(address, scheme))
-            return address.size() > scheme.size();
+        if (!startsWithNoCase(address, scheme))
+            continue;
+        const std::u16string_view rest = address.substr(scheme.size());
+        const std::u16string_view host = rest.substr(0, rest.find_first_of(u"/?#"));
+        // A host, and no space in it: what follows may be sloppier, as pages
+        // write it, but without a host there is nothing to open.
+        return host.empty() || host.find(u' ') != std::u16string_view::npos
+            ? WebAddressProblem::NotWeb
+            : WebAddressProblem::None;
     }
-    return false;
+    return WebAddressProblem::NotWeb;
 }
 
 AppLink matchAppLink(std::u16string_view target)
@@ -62,12 +75,21 @@ AppLink matchAppLink(std::u16string_view target)
     } else if (containsNoCase(target, kLoadGameLink)) {
         link.kind = AppLinkKind::LoadGame;
         const std::u16string_view address = secondField(target);
-        if (address.empty())
+        if (address.empty()) {
             link.problem = LoadGameProblem::NoAddress;
-        else if (!isWebAddress(address))
-            link.problem = LoadGameProblem::NotWebAddress;
-        else
-            link.gameAddress.assign(address);
+        } else {
+            switch (webAddressProblem(address)) {
+            case WebAddressProblem::None:
+                link.gameAddress.assign(address);
+                break;
+            case WebAddressProblem::NotWeb:
+                link.problem = LoadGameProblem::NotWebAddress;
+                break;
+            case WebAddressProblem::TooLong:
+                link.problem = LoadGameProblem::AddressTooLong;
+                break;
+            }
+        }
     }
     return link;
 }

@@ -35,6 +35,7 @@ enum class LoadGameProblem {
     None,
     NoAddress, // no second field, or an empty one
     NotWebAddress, // the second field is not an absolute http:// or https:// address
+    AddressTooLong, // the second field is longer than kMaxWebAddressLength
 };
 
 struct AppLink {
@@ -57,10 +58,29 @@ bool containsNoCase(std::u16string_view text, std::u16string_view link);
 // The second "|"-separated field of `target`; empty when there is none.
 std::u16string_view secondField(std::u16string_view target);
 
-// Whether `address` starts with "http://" or "https://" (scheme in any case)
-// and names something after it. Game pages are web pages: anything else
-// (file:, javascript:, data:, another app link) is never opened from a link.
-bool isWebAddress(std::u16string_view address);
+// The longest address the program opens, in UTF-16 code units: far more than
+// any game address with its login token, far less than what would make a tab
+// key, a caption or an event log line a burden.
+inline constexpr std::size_t kMaxWebAddressLength = 8192;
+
+enum class WebAddressProblem {
+    None,
+    NotWeb, // no http:// or https:// with a host, or a control character in it
+    TooLong, // longer than kMaxWebAddressLength
+};
+
+// The one rule for every address the program is handed to open as a page
+// (from a loadgame link, from the link topic): it starts with "http://" or
+// "https://" (scheme in any case) and a host, holds no control character
+// (they have no place in an address and would reach tab captions and the
+// event log), and is at most kMaxWebAddressLength long. Game pages are web
+// pages: anything else (file:, javascript:, data:, another app link) is
+// never opened.
+WebAddressProblem webAddressProblem(std::u16string_view address);
+inline bool isWebAddress(std::u16string_view address)
+{
+    return webAddressProblem(address) == WebAddressProblem::None;
+}
 
 // A completed login page whose document element holds fewer characters of
 // inner HTML than this is taken as a failed connection.

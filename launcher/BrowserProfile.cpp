@@ -1,5 +1,6 @@
 #include "launcher/BrowserProfile.h"
 
+#include "launcher/BrowserPage.h"
 #include "launcher/CacheMain.h"
 
 #include <QCoreApplication>
@@ -47,6 +48,7 @@ QWebEngineProfile* browserProfile()
     profile->setPersistentStoragePath(storageFolder(QStandardPaths::GenericDataLocation));
     profile->setCachePath(storageFolder(QStandardPaths::GenericCacheLocation));
     g_profile = profile;
+    BrowserPage::refuseUnknownSchemes(profile);
     // From the first moment: a cookie the keeper never saw would be lost to
     // the next cache clearing.
     CookieKeeper::watch(profile);

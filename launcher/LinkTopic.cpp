@@ -1,5 +1,6 @@
 #include "launcher/LinkTopic.h"
 
+#include "launcher/AppLinks.h"
 #include "platform/eventlog.h"
 
 #include <QDBusConnection>
@@ -51,10 +52,37 @@ LinkTopic::~LinkTopic()
         bus.unregisterService(QString::fromLatin1(kServiceName));
 }
 
+QString LinkTopic::refusal(const QString& command)
+{
+    const std::u16string_view text(
+        reinterpret_cast<const char16_t*>(command.utf16()), std::size_t(command.size()));
+    switch (webAddressProblem(text)) {
+    case WebAddressProblem::None:
+        return {};
+    case WebAddressProblem::NotWeb:
+        return QStringLiteral("not an http:// or https:// address");
+    case WebAddressProblem::TooLong:
+        return QStringLiteral("longer than %1 characters").arg(kMaxWebAddressLength);
+    }
+    return {};
+}
+
 void LinkTopic::Execute(const QString& command)
 {
-    if (m_handler)
-        m_handler(command);
+    const QString why = refusal(command);
+    if (!why.isEmpty()) {
+        logEvent(QStringLiteral("PlenwickDDE: Execute refused, %1: %2")
+                     .arg(why, addressForLog(command)));
+        if (calledFromDBus())
+            sendErrorReply(QString::fromLatin1(kRefusedError), why);
+        return;
+    }
+    if (m_handler && m_handler(command))
+        return;
+    logEvent(QStringLiteral("PlenwickDDE: Execute could not open %1").arg(addressForLog(command)));
+    if (calledFromDBus())
+        sendErrorReply(
+            QString::fromLatin1(kNotOpenedError), QStringLiteral("the page could not be opened"));
 }
 
 } // namespace kest

@@ -129,7 +129,7 @@ void LoginPage::installAppSchemeHandler(QWebEngineProfile* profile)
 }
 
 LoginPage::LoginPage(QWebEngineProfile* profile, QObject* parent)
-    : QWebEnginePage(profile, parent)
+    : BrowserPage(profile, parent)
     , m_tag(QStringLiteral("kest-app-link:%1:")
                 .arg(QRandomGenerator::system()->generate64(), 16, 16, QLatin1Char('0')))
 {
@@ -163,7 +163,7 @@ LoginPage::~LoginPage() = default;
 bool LoginPage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame)
 {
     if (url.scheme() != QLatin1String(kAppScheme))
-        return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
+        return BrowserPage::acceptNavigationRequest(url, type, isMainFrame);
     // The script did not see this one (a frame's first address, a redirect,
     // a new window). QUrl keeps the text of "app://exitgame" and
     // "app://minimize"; of a loadgame target it keeps no "|" in this form,
@@ -179,7 +179,7 @@ void LoginPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
         carryOut(message.mid(m_tag.size()));
         return;
     }
-    QWebEnginePage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
+    BrowserPage::javaScriptConsoleMessage(level, message, lineNumber, sourceID);
 }
 
 void LoginPage::carryOut(const QString& target)
@@ -187,7 +187,7 @@ void LoginPage::carryOut(const QString& target)
     const AppLink link = matchAppLink(utf16(target));
     switch (link.kind) {
     case AppLinkKind::None:
-        logEvent(QStringLiteral("app link not understood: %1").arg(target));
+        logEvent(QStringLiteral("app link not understood: %1").arg(addressForLog(target)));
         return;
     case AppLinkKind::ExitGame:
         emit exitGameRequested();
@@ -201,12 +201,18 @@ void LoginPage::carryOut(const QString& target)
             emit loadGameRequested(fromUtf16(link.gameAddress));
             return;
         case LoadGameProblem::NoAddress:
-            logEvent(
-                QStringLiteral("loadgame link without a game address, ignored: %1").arg(target));
+            logEvent(QStringLiteral("loadgame link without a game address, ignored: %1")
+                         .arg(addressForLog(target)));
             return;
         case LoadGameProblem::NotWebAddress:
             logEvent(QStringLiteral("loadgame link whose address is not a web address, ignored: %1")
-                         .arg(target));
+                         .arg(addressForLog(target)));
+            return;
+        case LoadGameProblem::AddressTooLong:
+            logEvent(QStringLiteral("loadgame link whose address is too long (%1 characters), "
+                                    "ignored: %2")
+                         .arg(target.size())
+                         .arg(addressForLog(target)));
             return;
         }
         return;
@@ -227,8 +233,9 @@ void LoginPage::onLoadingChanged(const QWebEngineLoadingInfo& info)
         // A server's error answer is a document and is judged like any other;
         // any other failure means no document arrived at all.
         if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
-            emit connectionFailed(QStringLiteral("%1 did not load: %2")
-                                      .arg(info.url().toString(), info.errorString()));
+            emit connectionFailed(
+                QStringLiteral("%1 did not load: %2")
+                    .arg(addressForLog(info.url().toString()), info.errorString()));
             return;
         }
         checkDocument(info.url().toString());
@@ -263,7 +270,7 @@ void LoginPage::checkDocument(const QString& address)
             else
                 emit self->connectionFailed(
                     QStringLiteral("%1 is too short to be the login page (%2 characters)")
-                        .arg(address)
+                        .arg(addressForLog(address))
                         .arg(length));
         });
 }

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "launcher/BrowserPage.h"
+
 #include <QString>
-#include <QWebEnginePage>
 
 #include <cstdint>
 
@@ -12,13 +13,13 @@ namespace kest {
 
 // The login page: decides which navigations are app command links and whether
 // the page has arrived, and says so through its signals; the login windows act
-// on them.
+// on them. Unknown schemes and dialogs as every page (BrowserPage).
 //
 // The exact text of a link target is read by a script injected into every
 // document and frame before the page's own scripts: "app://loadgame|http://..."
 // is not a valid URL, and the QUrl the engine hands to acceptNavigationRequest
 // has lost text by then.
-class LoginPage final : public QWebEnginePage {
+class LoginPage final : public BrowserPage {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LoginPage)
 

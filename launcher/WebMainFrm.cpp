@@ -15,6 +15,7 @@
 #include "platform/eventlog.h"
 #include "platform/forms.h"
 #include "platform/pictures.h"
+#include "platform/plaintext.h"
 #include "platform/units.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
@@ -235,7 +236,8 @@ void WebMainFrm::Form_Load()
 
     PicLogo->setPixmap(LoadResPicture(105, QStringLiteral("BITMAP")));
 
-    m_link = std::make_unique<LinkTopic>([this](const QString& command) { LinkExecute(command); });
+    m_link = std::make_unique<LinkTopic>(
+        [this](const QString& address) { return LinkExecute(address); });
 
     web_minmax_Click();
     Form_Resize();
@@ -328,7 +330,7 @@ void WebMainFrm::closeEvent(QCloseEvent* event)
 
 void WebMainFrm::SetURL(const QString& strURL)
 {
-    logEvent(QStringLiteral("loadgame: ") + strURL);
+    logEvent(QStringLiteral("loadgame: ") + addressForLog(strURL));
     if (!m_loaded)
         Form_Load();
     OpenGameTab(strURL);
@@ -353,12 +355,12 @@ void WebMainFrm::showMainWindow()
     activateWindow();
 }
 
-void WebMainFrm::LinkExecute(const QString& command)
+bool WebMainFrm::LinkExecute(const QString& command)
 {
     // Un-minimise and show: a page opened in a window nobody sees would be
     // an answer nobody gets.
     showMainWindow();
-    OpenGameTab(command);
+    return OpenGameTab(command);
 }
 
 void WebMainFrm::hideWindow()
@@ -372,7 +374,7 @@ void WebMainFrm::hideWindow()
     showMinimized();
 }
 
-void WebMainFrm::OpenGameTab(const QString& address)
+bool WebMainFrm::OpenGameTab(const QString& address)
 {
     if (!m_loaded)
         Form_Load();
@@ -380,14 +382,19 @@ void WebMainFrm::OpenGameTab(const QString& address)
     CTabItems* items = WebuTab->TabItems();
     const int index = items->FindItem(QVariant(key));
     if (index == -1) {
-        auto* page = new WebUrl;
-        page->OpenURL(address);
-        items->Add(key, page, QVariant(key), QVariant());
+        auto page = std::make_unique<WebUrl>();
+        if (!page->OpenURL(address)) {
+            // A tab that would only ever show a blank page helps nobody.
+            logEvent(QStringLiteral("OpenGameTab: no page for %1").arg(addressForLog(address)));
+            return false;
+        }
+        items->Add(key, page.release(), QVariant(key), QVariant());
         items->setSelected(items->Count() - 1);
     } else {
         items->setSelected(index);
     }
     Picture1->hide();
+    return true;
 }
 
 void WebMainFrm::web_minmax_Click()
@@ -463,7 +470,7 @@ void WebMainFrm::WebuTab_OnMouseHover(int ItemIndex, int, int, float, float)
 {
     CTabItems* items = WebuTab->TabItems();
     if (showsTabToolTip(ItemIndex, items->Count()))
-        WebuTab->setToolTip(items->Item(ItemIndex)->Caption());
+        WebuTab->setToolTip(plainToolTip(items->Item(ItemIndex)->Caption()));
     else
         WebuTab->setToolTip(QString());
 }

@@ -53,8 +53,9 @@ public:
     void RectRgn(QWidget* hWnd, int Top, int Buttom, int X, int Y);
 
     // What a link-topic execute does: un-minimise and show the window, then
-    // open or select the page of `command`.
-    void LinkExecute(const QString& command);
+    // open or select the page of `command`. False when no page could be made
+    // for it.
+    bool LinkExecute(const QString& command);
 
     // Controls, by their design names; null while unloaded.
     BForm* WebBForm = nullptr;
@@ -101,7 +102,8 @@ private:
     void createControls();
     void createMenu();
 
-    void OpenGameTab(const QString& address);
+    // False, and no tab added, when a new page cannot go to `address`.
+    bool OpenGameTab(const QString& address);
     void web_minmax_Click();
     void OtherUserBtn_Click();
     void refresh_Click();

@@ -1,6 +1,8 @@
 #include "launcher/WebUrl.h"
 
+#include "launcher/BrowserPage.h"
 #include "launcher/BrowserProfile.h"
+#include "platform/plaintext.h"
 #include "platform/units.h"
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/IuTab.h"
@@ -71,7 +73,7 @@ WebUrl::WebUrl(QWidget* parent)
     m_picture->installEventFilter(this);
     m_wb->setContextMenuPolicy(Qt::NoContextMenu);
 
-    auto* page = new QWebEnginePage(browserProfile(), m_wb);
+    auto* page = new BrowserPage(browserProfile(), m_wb);
     trackBrowserPage(page);
     QWebEngineScript overflow;
     overflow.setName(QStringLiteral("kest-hide-overflow"));
@@ -83,9 +85,10 @@ WebUrl::WebUrl(QWidget* parent)
     page->scripts().insert(overflow);
     m_wb->setPage(page);
 
+    // A title is the page's to choose: it reaches the tab as one line.
     connect(m_wb, &QWebEngineView::titleChanged, this, [this](const QString& title) {
         if (m_item)
-            m_item->setCaption(title);
+            m_item->setCaption(singleLine(title));
     });
     connect(m_wb, &QWebEngineView::loadFinished, this, [this](bool) { hideOverflow(); });
 

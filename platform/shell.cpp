@@ -13,11 +13,11 @@ bool openAddress(const QString& address)
 {
     const QUrl url = QUrl::fromUserInput(address);
     if (!url.isValid()) {
-        logEvent(QStringLiteral("openAddress: not an address: %1").arg(address));
+        logEvent(QStringLiteral("openAddress: not an address: %1").arg(addressForLog(address)));
         return false;
     }
     if (!QDesktopServices::openUrl(url)) {
-        logEvent(QStringLiteral("openAddress: no handler opened %1").arg(address));
+        logEvent(QStringLiteral("openAddress: no handler opened %1").arg(addressForLog(address)));
         return false;
     }
     return true;

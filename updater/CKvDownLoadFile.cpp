@@ -164,9 +164,7 @@ CKvDownLoadFile::Transfer::~Transfer()
 
 QString CKvDownLoadFile::Transfer::logUrl() const
 {
-    const QUrl url(m_url);
-    // Credentials in an address stay out of the log.
-    return url.isValid() ? url.toDisplayString(QUrl::RemoveUserInfo) : m_url.left(200);
+    return addressForLog(m_url);
 }
 
 QString CKvDownLoadFile::Transfer::failureLine() const
@@ -557,7 +555,7 @@ bool CKvDownLoadFile::DownLoadFile(
     if (m_running) {
         // Re-entered from one of its own handlers: the running transfer owns the handles.
         logEvent(QStringLiteral("DownLoadFile %1 -> %2: refused, a download is running")
-                     .arg(strURLFile, strSaveFile));
+                     .arg(addressForLog(strURLFile), strSaveFile));
         if (bRaiseEvent)
             emit Complete();
         return false;

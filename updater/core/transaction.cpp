@@ -36,6 +36,13 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+// A folder itself, not a link to one somewhere else.
+bool isRealFolder(const std::string& path)
+{
+    struct stat st { };
+    return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 mode_t currentUmask()
 {
     const mode_t mask = ::umask(0);
@@ -62,6 +69,25 @@ std::string escape(const std::string& name)
             out += "\\r";
         else
             out += c;
+    }
+    return out;
+}
+
+// A name as an error message may show it: line ends, NUL and other control
+// bytes written as escapes.
+std::string printable(const std::string& name)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7f) {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        } else {
+            out += c;
+        }
     }
     return out;
 }
@@ -104,6 +130,13 @@ void InstallTransaction::unlock()
 bool InstallTransaction::isReservedName(const std::string& fileName)
 {
     return fileName == kStaging;
+}
+
+bool InstallTransaction::isPlainFileName(const std::string& fileName)
+{
+    return !fileName.empty() && fileName != "." && fileName != ".."
+        && fileName.find('/') == std::string::npos && fileName.find('\0') == std::string::npos
+        && !isReservedName(fileName);
 }
 
 bool InstallTransaction::lock()
@@ -169,14 +202,19 @@ bool InstallTransaction::writeJournal(const std::string& state, const std::vecto
     return true;
 }
 
-bool InstallTransaction::readJournal(std::string& state, std::vector<Entry>& entries) const
+InstallTransaction::Journal InstallTransaction::readJournal(
+    std::string& state, std::vector<Entry>& entries, std::string& refused) const
 {
+    // A staging "folder" that is a link or a file was never made by begin():
+    // whatever it leads to is not read, and only the entry itself goes.
+    if (!isRealFolder(stagingFolder()))
+        return Journal::Absent;
     std::ifstream in(stagingFolder() + "/" + kJournal, std::ios::binary);
     if (!in)
-        return false;
+        return Journal::Absent;
     std::string header;
     if (!std::getline(in, header) || header != "kest-update-journal 1" || !std::getline(in, state))
-        return false;
+        return Journal::Absent;
     std::string line;
     bool ended = false;
     while (std::getline(in, line)) {
@@ -185,11 +223,28 @@ bool InstallTransaction::readJournal(std::string& state, std::vector<Entry>& ent
             break;
         }
         if (line.size() < 3 || (line[0] != '0' && line[0] != '1') || line[1] != ' ')
-            return false;
+            return Journal::Absent;
         entries.push_back({ unescape(line.substr(2)), line[0] == '1' });
     }
     // A journal is renamed into place whole, so a torn one is not ours.
-    return ended && (state == "committing" || state == "committed");
+    if (!ended || (state != "committing" && state != "committed"))
+        return Journal::Absent;
+    // Whole, yet naming something a commit never takes: planted or damaged.
+    // Acting on any of it could rename or delete outside the install folder.
+    for (const Entry& e : entries) {
+        if (!isPlainFileName(e.name)) {
+            refused = "it names \"" + printable(e.name)
+                + "\", which is not a file name of the install folder";
+            return Journal::Refused;
+        }
+    }
+    // Putting back renames out of old/: it must not lead anywhere else.
+    const std::string old = stagingFolder() + "/old";
+    if (exists(old) && !isRealFolder(old)) {
+        refused = "old/ is not a folder of its own";
+        return Journal::Refused;
+    }
+    return Journal::Readable;
 }
 
 bool InstallTransaction::restore(const std::vector<Entry>& entries)
@@ -220,8 +275,21 @@ bool InstallTransaction::undo()
 {
     std::string state;
     std::vector<Entry> entries;
-    if (readJournal(state, entries) && state == "committing" && !restore(entries))
-        return false; // old/ still holds what could not go back: keep it
+    std::string refused;
+    switch (readJournal(state, entries, refused)) {
+    case Journal::Absent:
+        break;
+    case Journal::Refused:
+        // Nothing it says is done, and old/ stays: if it was ours once, the
+        // files it kept are still there for whoever looks.
+        return fail("the journal in " + stagingFolder() + " is refused: " + refused
+            + "; nothing was put back and the staging folder stays");
+    case Journal::Readable:
+        if (state == "committing" && !restore(entries))
+            return fail("cannot put back every file in " + m_folder
+                + "; the journal stays for the next run"); // old/ still holds them
+        break;
+    }
     removeStaging();
     return true;
 }
@@ -246,13 +314,9 @@ bool InstallTransaction::recover()
     // "committing": put the old files back. "committed" needs nothing more:
     // the new files are in place. Without a journal nothing was moved yet.
     // Then the staging folder goes.
-    bool ok = true;
-    if (!undo()) {
-        ok = fail("cannot put back the files of an interrupted update in " + m_folder
-            + "; its journal stays for the next attempt");
-    } else if (exists(stagingFolder())) {
+    bool ok = undo();
+    if (ok && exists(stagingFolder()))
         ok = fail("cannot remove " + stagingFolder());
-    }
     if (!keepLock)
         unlock();
     return ok;
@@ -290,10 +354,9 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool 
     if (fileNames.empty())
         return fail("nothing to install");
     for (const std::string& name : fileNames) {
-        if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos
-            || isReservedName(name)) {
+        if (!isPlainFileName(name)) {
             rollback();
-            return fail("not a file name: " + name);
+            return fail("not a file name: " + printable(name));
         }
     }
     if (!lock()) {
@@ -322,6 +385,9 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool 
         mode_t mode = entry.existed ? (st.st_mode & 07777) : (0666 & ~mask);
         if (launcher)
             mode |= (0111 & ~mask) | S_IXUSR;
+        // A downloaded program never runs with its owner's or group's rights,
+        // whatever the file it replaces was allowed.
+        mode &= ~mode_t(S_ISUID | S_ISGID);
         // The fsync makes the bytes durable before any rename can be: after a
         // power cut a moved-in file is whole, never empty.
         if (::chmod(staged.c_str(), mode) != 0 || !syncPath(staged, false)) {
@@ -378,9 +444,7 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool 
 
 void InstallTransaction::rollback()
 {
-    if (!undo())
-        m_error
-            = "cannot put back every file in " + m_folder + "; the journal stays for the next run";
+    undo(); // says in error() what it could not do
     unlock();
 }
 

@@ -37,6 +37,10 @@ public:
 
     // The staging folder's own name: no listed file may take it.
     static bool isReservedName(const std::string& fileName);
+    // A name that stays inside the install folder: no "/", no NUL, not "",
+    // "." or "..", not the staging folder. The only names a commit takes and
+    // the only ones recovery acts on, whatever a journal says.
+    static bool isPlainFileName(const std::string& fileName);
 
     // Called at each step of a commit with the step's name; tests use it to
     // stop the process at every point a crash could happen.
@@ -60,8 +64,9 @@ public:
     // Moves the staged files into place in the order given (the last is the
     // launcher and also gets its exec bit). A name listed twice is moved once,
     // at its last place, as its later download is the one that was kept. A
-    // replaced file keeps its mode; a new one gets the usual mode. On any
-    // failure everything is put back and the result is false.
+    // replaced file keeps its mode; a new one gets the usual mode; neither
+    // keeps a set-user-ID or set-group-ID bit. On any failure everything is
+    // put back and the result is false.
     // lastIsLauncher false: the launcher was not downloaded (it is unchanged),
     // so the last name is an ordinary file and gets no exec bit.
     bool commit(const std::vector<std::string>& fileNames, bool lastIsLauncher = true);
@@ -81,10 +86,16 @@ private:
     bool lock();
     void unlock();
     bool writeJournal(const std::string& state, const std::vector<Entry>& entries);
-    bool readJournal(std::string& state, std::vector<Entry>& entries) const;
+    enum class Journal { Absent, Readable, Refused };
+    // Absent also for a torn journal, which a commit never leaves (it is
+    // renamed into place whole). Refused: it names something that is not a
+    // plain file name, or old/ is no folder of its own (why in `refused`).
+    Journal readJournal(
+        std::string& state, std::vector<Entry>& entries, std::string& refused) const;
     bool restore(const std::vector<Entry>& entries);
     // Puts back what a journal records and clears the staging folder; when a
-    // file cannot be put back, the staging folder and its journal stay.
+    // file cannot be put back or the journal is refused, the staging folder
+    // and its journal stay, and the result is false with `error` set.
     bool undo();
     void removeStaging();
     void step(const char* name);

@@ -206,6 +206,18 @@ TEST_F(WebUrlTest, TabCaptionFollowsEveryTitleButNotAFrames)
     }
 }
 
+// The engine collapses ASCII white space in a title itself; other line and
+// control characters, and markup, come through to the tab.
+TEST_F(WebUrlTest, ATitleReachesItsTabAsOneLineOfPlainText)
+{
+    WebUrl* page = openTab(QStringLiteral("/game/frank"));
+    ASSERT_TRUE(loaded(page, QStringLiteral("/game/frank"), m_server));
+    CTabItem* item = m_strip->TabItems()->Item(0);
+    evaluate(*page, QStringLiteral("document.title = '<b>frank</b>\\u2028line\\u000bend'"));
+    EXPECT_TRUE(waitFor([&] { return item->Caption().startsWith(QLatin1String("<b>")); }));
+    EXPECT_EQ(item->Caption(), QStringLiteral("<b>frank</b> line end"));
+}
+
 TEST_F(WebUrlTest, OverflowStaysHiddenAfterTheTopDocumentAndEachFrame)
 {
     WebUrl* page = openTab(QStringLiteral("/game/bob"));

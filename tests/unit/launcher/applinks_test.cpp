@@ -9,6 +9,7 @@ namespace {
 
 using kest::AppLinkKind;
 using kest::LoadGameProblem;
+using kest::WebAddressProblem;
 
 struct LinkRow {
     const char* name;
@@ -80,10 +81,71 @@ const LinkRow kRows[] = {
         LoadGameProblem::NotWebAddress },
     { "loadLeadingSpace", u"app://loadgame| http://h/g", AppLinkKind::LoadGame, u"",
         LoadGameProblem::NotWebAddress },
+    { "loadLineEnd", u"app://loadgame|http://h/g\nkest: forged", AppLinkKind::LoadGame, u"",
+        LoadGameProblem::NotWebAddress },
+    { "loadTooLong", u"app://loadgame|http://h/" + std::u16string(kest::kMaxWebAddressLength, u'x'),
+        AppLinkKind::LoadGame, u"", LoadGameProblem::AddressTooLong },
 };
 
 INSTANTIATE_TEST_SUITE_P(Links, AppLinkTable, ::testing::ValuesIn(kRows),
     [](const ::testing::TestParamInfo<LinkRow>& info) { return std::string(info.param.name); });
+
+// The rule for every address handed over to be opened as a page.
+struct AddressRow {
+    const char* name;
+    std::u16string address;
+    WebAddressProblem problem;
+};
+
+void PrintTo(const AddressRow& row, std::ostream* os)
+{
+    *os << row.name;
+}
+
+class WebAddressTable : public ::testing::TestWithParam<AddressRow> { };
+
+TEST_P(WebAddressTable, Judges)
+{
+    EXPECT_EQ(kest::webAddressProblem(GetParam().address), GetParam().problem);
+    EXPECT_EQ(
+        kest::isWebAddress(GetParam().address), GetParam().problem == WebAddressProblem::None);
+}
+
+const std::u16string kLongest
+    = u"https://h/" + std::u16string(kest::kMaxWebAddressLength - 10, u'x');
+
+const AddressRow kAddressRows[] = {
+    { "http", u"http://127.0.0.1:18080/game/alice", WebAddressProblem::None },
+    { "https", u"https://h", WebAddressProblem::None },
+    { "schemeInCapitals", u"HTTPS://h/g", WebAddressProblem::None },
+    { "queryAndFragment", u"http://h/g?token=1&u=%E5%BC%A0#top", WebAddressProblem::None },
+    { "spaceInThePath", u"http://h/a b", WebAddressProblem::None },
+    { "chinesePath", u"http://h/game/张三", WebAddressProblem::None },
+    { "userInfo", u"http://u:p@h/g", WebAddressProblem::None },
+    { "ipv6", u"http://[::1]:8080/g", WebAddressProblem::None },
+    { "longest", kLongest, WebAddressProblem::None },
+    { "oneTooLong", kLongest + u"x", WebAddressProblem::TooLong },
+    { "huge", u"http://h/" + std::u16string(1 << 20, u'x'), WebAddressProblem::TooLong },
+    { "empty", u"", WebAddressProblem::NotWeb },
+    { "schemeOnly", u"http://", WebAddressProblem::NotWeb },
+    { "noHost", u"http:///etc/passwd", WebAddressProblem::NotWeb },
+    { "queryForHost", u"http://?x", WebAddressProblem::NotWeb },
+    { "spaceInHost", u"http://a b/", WebAddressProblem::NotWeb },
+    { "oneSlash", u"http:/h/g", WebAddressProblem::NotWeb },
+    { "file", u"file:///etc/passwd", WebAddressProblem::NotWeb },
+    { "script", u"javascript:alert(1)", WebAddressProblem::NotWeb },
+    { "data", u"data:text/html,<b>x</b>", WebAddressProblem::NotWeb },
+    { "appLink", u"app://exitgame", WebAddressProblem::NotWeb },
+    { "unknownScheme", u"kest-unknown://h/g", WebAddressProblem::NotWeb },
+    { "relative", u"/game/alice", WebAddressProblem::NotWeb },
+    { "leadingSpace", u" http://h/g", WebAddressProblem::NotWeb },
+    { "lineEnd", u"http://h/g\r\nx", WebAddressProblem::NotWeb },
+    { "nul", std::u16string(u"http://h/g\0x", 12), WebAddressProblem::NotWeb },
+    { "delete", u"http://h/\x7f", WebAddressProblem::NotWeb },
+};
+
+INSTANTIATE_TEST_SUITE_P(Addresses, WebAddressTable, ::testing::ValuesIn(kAddressRows),
+    [](const ::testing::TestParamInfo<AddressRow>& info) { return std::string(info.param.name); });
 
 TEST(AppLinks, SecondFieldRunsToTheNextSeparatorOrTheEnd)
 {

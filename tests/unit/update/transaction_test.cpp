@@ -246,7 +246,8 @@ TEST(InstallTransaction, ANameListedTwiceIsMovedOnceAtItsLastPlace)
 
 TEST(InstallTransaction, NamesThatNameNoFileOrTheStagingFolderAreRefused)
 {
-    for (const std::string name : { "", ".", "..", "a/b", ".kest-update" }) {
+    for (const std::string& name : { std::string(), std::string("."), std::string(".."),
+             std::string("a/b"), std::string(".kest-update"), std::string("kest\0x", 6) }) {
         SCOPED_TRACE(name);
         Install install;
         InstallTransaction t(install.folder);
@@ -256,6 +257,105 @@ TEST(InstallTransaction, NamesThatNameNoFileOrTheStagingFolderAreRefused)
     }
     EXPECT_TRUE(InstallTransaction::isReservedName(".kest-update"));
     EXPECT_FALSE(InstallTransaction::isReservedName("kest"));
+    EXPECT_TRUE(InstallTransaction::isPlainFileName("..kest"));
+}
+
+TEST(InstallTransaction, AReplacedFileNeverKeepsSetIdBits)
+{
+    Install install;
+    ::chmod((install.folder + "data.pak").c_str(), 06755);
+    ::chmod((install.folder + "kest").c_str(), 04750);
+    InstallTransaction t(install.folder);
+    install.stage(t);
+    writeFile(t.stagedPath("data.pak"), "new data", 06700); // as a download could arrive
+    ASSERT_TRUE(t.commit(install.names)) << t.error();
+    EXPECT_EQ(modeOf(install.folder + "data.pak"), 0755u);
+    EXPECT_EQ(modeOf(install.folder + "kest") & (S_ISUID | S_ISGID), 0u);
+    EXPECT_EQ(modeOf(install.folder + "kest") & 0750, 0750u);
+}
+
+// A journal that was planted, or damaged into naming something else, must not
+// make recovery rename or delete anything outside the install folder. Each
+// row names something a commit never takes; acted on, the first two would
+// reach the file beside the install folder and the last would delete data.pak.
+TEST(InstallTransaction, AJournalNamingAnythingButAFileOfTheFolderIsRefused)
+{
+    struct Row {
+        const char* name;
+        std::string entry; // the journal line
+        std::string planted; // a file put into the staging folder first, if any
+    };
+    const Row rows[] = {
+        { "deletesBeside", "0 ../beside", "" },
+        { "replacesBeside", "1 ../beside", "beside" }, // old/../beside
+        { "theFolderItself", "0 .", "" },
+        { "itsParent", "0 ..", "" },
+        { "stagingFolder", "0 .kest-update", "" },
+        { "nulCutsTheName", std::string("0 data.pak\0/../../beside", 24), "" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir around;
+        const std::string beside = around.path().toStdString() + "/beside";
+        const std::string folder = around.path().toStdString() + "/install/";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+        writeFile(beside, "not ours");
+        writeFile(folder + "kest", "old launcher");
+        writeFile(folder + "data.pak", "old data");
+        const std::string staging = folder + ".kest-update";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(staging + "/old")));
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(staging + "/new")));
+        if (!row.planted.empty())
+            writeFile(staging + "/" + row.planted, "planted");
+        writeFile(staging + "/journal",
+            "kest-update-journal 1\ncommitting\n1 kest\n" + row.entry + "\nend\n");
+        writeFile(staging + "/old/kest", "older launcher");
+
+        InstallTransaction t(folder);
+        EXPECT_FALSE(t.recover());
+        EXPECT_NE(t.error().find("refused"), std::string::npos) << t.error();
+        EXPECT_EQ(snapshot(around.path().toStdString()),
+            (Tree { { "beside", "not ours" }, { "install", "<dir>" } }));
+        // Not even the entries that look right were acted on, and the kept
+        // files stay where a person can find them.
+        EXPECT_EQ(snapshot(folder),
+            (Tree { { "kest", "old launcher" }, { "data.pak", "old data" },
+                { ".kest-update", "<dir>" } }));
+        EXPECT_EQ(snapshot(staging + "/old"), (Tree { { "kest", "older launcher" } }));
+    }
+}
+
+// The staging folder, or old/ inside it, made a link to another folder:
+// recovery would read a journal from there and rename files out of it.
+TEST(InstallTransaction, AStagingFolderThatIsALinkIsNotFollowed)
+{
+    for (const bool oldIsLink : { false, true }) {
+        SCOPED_TRACE(oldIsLink ? "old/ is a link" : "the staging folder is a link");
+        QTemporaryDir around;
+        const std::string elsewhere = around.path().toStdString() + "/elsewhere";
+        const std::string folder = around.path().toStdString() + "/install/";
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(elsewhere + "/old")));
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+        writeFile(folder + "data.pak", "old data");
+        writeFile(elsewhere + "/old/data.pak", "not ours");
+        const std::string staging = folder + ".kest-update";
+        const std::string journal = "kest-update-journal 1\ncommitting\n1 data.pak\nend\n";
+        if (oldIsLink) {
+            ASSERT_TRUE(QDir().mkpath(QString::fromStdString(staging)));
+            writeFile(staging + "/journal", journal);
+            ASSERT_EQ(::symlink((elsewhere + "/old").c_str(), (staging + "/old").c_str()), 0);
+        } else {
+            writeFile(elsewhere + "/journal", journal);
+            ASSERT_EQ(::symlink(elsewhere.c_str(), staging.c_str()), 0);
+        }
+
+        InstallTransaction t(folder);
+        EXPECT_EQ(t.recover(), !oldIsLink) << t.error();
+        EXPECT_EQ(snapshot(elsewhere + "/old"), (Tree { { "data.pak", "not ours" } }));
+        EXPECT_EQ(QFile(QString::fromStdString(folder + "data.pak")).size(), 8);
+        // A link where the staging folder goes is simply taken away.
+        EXPECT_EQ(QFileInfo::exists(QString::fromStdString(staging)), oldIsLink);
+    }
 }
 
 // A launcher started by hand while the updater works must not undo a commit
