@@ -6,6 +6,7 @@
 // SSL_CERT_FILE as they would a company's or a staging platform's.
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 
 namespace kest::test {
@@ -17,6 +18,12 @@ public:
     QString authorityFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
     QString certificateFile() const { return m_dir.filePath(QStringLiteral("server.pem")); }
     QString keyFile() const { return m_dir.filePath(QStringLiteral("server.key")); }
+    // What makes kest-demo serve https with them.
+    QStringList demoArguments() const
+    {
+        return { QStringLiteral("--tls-cert"), certificateFile(), QStringLiteral("--tls-key"),
+            keyFile() };
+    }
 
 private:
     QTemporaryDir m_dir;

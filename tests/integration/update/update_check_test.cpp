@@ -195,8 +195,7 @@ TEST_F(UpdateCheckTest, OverHttpsOnlyACertifiedServerIsBelieved)
 {
     const TestCertificates certificates;
     ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
-    const auto demo = startDemo({ QStringLiteral("--tls-cert"), certificates.certificateFile(),
-        QStringLiteral("--tls-key"), certificates.keyFile() });
+    const auto demo = startDemo(certificates.demoArguments());
     ASSERT_TRUE(demo->isRunning());
     useHost(QStringLiteral("https://") + demo->host());
     const auto unsetAuthority = qScopeGuard([] { qunsetenv("SSL_CERT_FILE"); });

@@ -457,8 +457,7 @@ TEST_F(SignedUpdateTest, OverHttpsTheFilesComeFromTheCertifiedServer)
 {
     const TestCertificates certificates;
     ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
-    const auto demo = startDemo({ QStringLiteral("--tls-cert"), certificates.certificateFile(),
-        QStringLiteral("--tls-key"), certificates.keyFile() });
+    const auto demo = startDemo(certificates.demoArguments());
     ASSERT_TRUE(demo->isRunning());
     ASSERT_TRUE(publishRelease(m_scratch.filePath(QStringLiteral("served")),
         QStringLiteral("https://") + demo->host() + QStringLiteral("/gamehome/kest/files"),
