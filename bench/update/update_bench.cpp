@@ -17,7 +17,10 @@
 // the new version (N of them changed, the launcher not among them): the updater fetches
 // those N only. Its time and bytes fetched are printed against the full update's.
 //
-// Usage: update_bench [--size-mib N] [--files N] [--reps N] [--changed N] [--dir FOLDER]
+// --no-digests: a manifest without them (as before signed updates), to price the checks.
+//
+// Usage: update_bench [--size-mib N] [--files N] [--reps N] [--changed N] [--no-digests]
+//                     [--dir FOLDER]
 //   --dir: where the files are written (default: a temporary folder under TMPDIR); a tmpfs
 //   such as /dev/shm takes the disk out of the comparison.
 #include "updater/CKvDownLoadFile.h"
@@ -122,7 +125,10 @@ int main(int argc, char* argv[])
     int files = 3;
     int reps = 3;
     int changed = 0;
+    bool digests = true;
     QString base;
+    if (arguments.removeAll(QStringLiteral("--no-digests")) > 0)
+        digests = false;
     for (int i = 1; i + 1 < arguments.size(); i += 2) {
         if (arguments[i] == QLatin1String("--size-mib"))
             sizeMib = arguments[i + 1].toLongLong();
@@ -188,8 +194,12 @@ int main(int argc, char* argv[])
             if (!digest)
                 return 2;
             lines += name.toUtf8() + "|http://" + host.toUtf8() + "/gamehome/kest/files/"
-                + name.toUtf8() + '|' + QByteArray::fromStdString(*digest) + '|'
-                + QByteArray::number(QFileInfo(path).size()) + "\r\n";
+                + name.toUtf8();
+            if (digests) {
+                lines += '|' + QByteArray::fromStdString(*digest) + '|'
+                    + QByteArray::number(QFileInfo(path).size());
+            }
+            lines += "\r\n";
         }
         QFile file(manifest);
         if (!file.open(QIODevice::WriteOnly) || file.write(lines) != lines.size())
@@ -289,8 +299,8 @@ int main(int argc, char* argv[])
     std::printf("peak_rss_kib: %ld\n", peakRss);
     std::printf("full_fetched_bytes: %.0f\n", fullBytes);
     if (changed > 0) {
-        std::printf("partial_ms_median: %.1f (%d of %d files changed)\n", median(partial),
-            changed, int(names.size()));
+        std::printf("partial_ms_median: %.1f (%d of %d files changed)\n", median(partial), changed,
+            int(names.size()));
         std::printf("partial_fetched_bytes: %.0f\n", partialBytes);
         std::printf("partial_vs_full_time: %.3f\n", median(partial) / median(updater));
         std::printf("partial_vs_full_bytes: %.3f\n", partialBytes / fullBytes);
