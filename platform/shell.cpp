@@ -1,5 +1,6 @@
 #include "platform/shell.h"
 
+#include "platform/cmdline.h"
 #include "platform/eventlog.h"
 
 #include <QDesktopServices>
@@ -16,6 +17,8 @@ bool openAddress(const QString& address)
         logEvent(QStringLiteral("openAddress: not an address: %1").arg(addressForLog(address)));
         return false;
     }
+    // xdg-open and the browser it starts get the player's environment.
+    const PlayerEnvironmentScope playerEnvironment;
     if (!QDesktopServices::openUrl(url)) {
         logEvent(QStringLiteral("openAddress: no handler opened %1").arg(addressForLog(address)));
         return false;
@@ -28,7 +31,14 @@ bool startProgram(
 {
     const QString folder
         = workingDirectory.isEmpty() ? QFileInfo(program).absolutePath() : workingDirectory;
-    if (!QProcess::startDetached(program, arguments, folder)) {
+    // With the player's environment, not the one this process set for its
+    // own libraries (the platform plugin, the browser engine's flags).
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(folder);
+    process.setProcessEnvironment(playerEnvironment());
+    if (!process.startDetached()) {
         logEvent(QStringLiteral("startProgram: cannot start %1").arg(program));
         return false;
     }

@@ -1,3 +1,4 @@
+#include "platform/cmdline.h"
 #include "platform/eventlog.h"
 #include "platform/shell.h"
 #include "platform/tempdir.h"
@@ -11,22 +12,29 @@
 
 int main(int argc, char* argv[])
 {
+    const kest::ProgramCommandLine commandLine = kest::answerCommandLine(argc, argv,
+        { QStringLiteral("Update"),
+            QStringLiteral("The game client's updater. The launcher starts it after the player "
+                           "agreed to an update; it installs the files the version manifest "
+                           "lists and starts the launcher again."),
+            QStringLiteral("folder|launcher"),
+            QStringLiteral("the install folder and the launcher's path, separated by \"|\"") });
+    if (commandLine.action != kest::ProgramCommandLine::Action::Run)
+        return 0;
     QApplication app(argc, argv);
     kest::setEventLogIdent(QStringLiteral("Update"));
     kest::setSkinProgram(kest::SkinProgram::Updater);
 
     // The launcher passes one argument, "install folder|launcher path"; a
     // shell that split it at spaces is forgiven by joining the pieces again.
-    QStringList arguments = app.arguments();
-    arguments.removeFirst();
-    const QString commandLine = arguments.join(QLatin1Char(' '));
-    if (commandLine.isEmpty())
+    const QString& text = commandLine.commandText;
+    if (text.isEmpty())
         return 0;
     const auto parsed
-        = kest::update::parseUpdaterCommandLine(QFile::encodeName(commandLine).toStdString());
+        = kest::update::parseUpdaterCommandLine(QFile::encodeName(text).toStdString());
     if (!parsed) {
         kest::logEvent(
-            QStringLiteral("started without an install folder and launcher: %1").arg(commandLine));
+            QStringLiteral("started without an install folder and launcher: %1").arg(text));
         return 0;
     }
 

@@ -1,11 +1,13 @@
 // The launcher from process start to the hand-over of a game address: the real
 // program against the real demo platform, on Xvfb with openbox, driven through
 // X like a player. Screenshots land in the test's artefact folder.
+#include "platform/deploy.h"
 #include "tests/e2e/startup/x11tools.h"
 #include "tests/support/testenv.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -554,6 +556,11 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
 {
     startDemo();
     launcher().installRecordingBrowser();
+    // The player's own settings, which the browser gets back: kest itself
+    // runs on xcb and adds an engine flag.
+    launcher().environment().remove(QStringLiteral("QT_QPA_PLATFORM"));
+    launcher().environment().insert(
+        QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--players-own-flag"));
     startLauncher({ QStringLiteral("/web") });
     bool windowSeen = false;
     EXPECT_TRUE(waitUntil(
@@ -566,7 +573,44 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
     EXPECT_EQ(launcher().exitCode(), 0);
     EXPECT_TRUE(waitUntil([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
     EXPECT_EQ(launcher().openedAddresses(), QStringLiteral("http://%1/\n").arg(m_demo->host()));
+    EXPECT_EQ(launcher().browserEnvironment(),
+        QStringLiteral("QT_QPA_PLATFORM=(unset)\nQTWEBENGINE_CHROMIUM_FLAGS=--players-own-flag\n"));
     EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
+}
+
+// --help and --version are answered where no display exists (packaging
+// tools run them so), by both programs; the command text is untouched.
+TEST(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XAUTHORITY" })
+        headless.remove(QLatin1String(name));
+    const QString updater = kest::test::binaryDir() + QStringLiteral("/bin/Update");
+    struct Case {
+        QString program;
+        QString argument;
+        QString startsWith;
+    };
+    const Case cases[] = {
+        { qEnvironmentVariable("KEST_BIN"), QStringLiteral("--version"),
+            QStringLiteral("kest ") + kest::programVersion() + QLatin1Char('\n') },
+        { qEnvironmentVariable("KEST_BIN"), QStringLiteral("-h"),
+            QStringLiteral("Usage: kest [options] [command]\n") },
+        { updater, QStringLiteral("-v"), QStringLiteral("Update ") + kest::programVersion() },
+        { updater, QStringLiteral("--help"), QStringLiteral("Usage: Update [options]") },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString(c.program + QLatin1Char(' ') + c.argument).toStdString());
+        QProcess process;
+        process.setProcessEnvironment(headless);
+        process.start(c.program, { c.argument });
+        ASSERT_TRUE(process.waitForFinished(20000));
+        EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(process.exitCode(), 0);
+        EXPECT_TRUE(
+            QString::fromLocal8Bit(process.readAllStandardOutput()).startsWith(c.startsWith));
+        EXPECT_TRUE(process.readAllStandardError().isEmpty());
+    }
 }
 
 // A desktop with nothing that opens web addresses (no xdg-open, no browser

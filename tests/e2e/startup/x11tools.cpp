@@ -263,7 +263,12 @@ void Launcher::installRecordingBrowser()
     const QString recorder = m_dir.filePath(QStringLiteral("browser"));
     QFile script(recorder);
     script.open(QIODevice::WriteOnly);
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/opened.txt\"\n");
+    // It notes what it was asked to open, and the two variables the launcher
+    // sets for itself, which a browser it starts must not inherit.
+    script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/opened.txt\"\n"
+                 "printf 'QT_QPA_PLATFORM=%s\\nQTWEBENGINE_CHROMIUM_FLAGS=%s\\n' "
+                 "\"${QT_QPA_PLATFORM-(unset)}\" \"${QTWEBENGINE_CHROMIUM_FLAGS-(unset)}\" "
+                 "> \"$(dirname \"$0\")/environment.txt\"\n");
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -283,6 +288,12 @@ QString Launcher::openedAddresses() const
 {
     QFile opened(m_dir.filePath(QStringLiteral("opened.txt")));
     return opened.open(QIODevice::ReadOnly) ? QString::fromUtf8(opened.readAll()) : QString();
+}
+
+QString Launcher::browserEnvironment() const
+{
+    QFile seen(m_dir.filePath(QStringLiteral("environment.txt")));
+    return seen.open(QIODevice::ReadOnly) ? QString::fromUtf8(seen.readAll()) : QString();
 }
 
 bool Launcher::start(const QStringList& arguments, const QStringList& wrapper)

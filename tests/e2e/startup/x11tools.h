@@ -83,6 +83,8 @@ public:
     // asked to open is appended to openedAddresses().
     void installRecordingBrowser();
     QString openedAddresses() const;
+    // QT_QPA_PLATFORM and QTWEBENGINE_CHROMIUM_FLAGS as that browser saw them.
+    QString browserEnvironment() const;
 
     // `wrapper` runs first with the launcher as its last argument (e.g. unshare).
     bool start(const QStringList& arguments = {}, const QStringList& wrapper = {});
