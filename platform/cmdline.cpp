@@ -20,6 +20,14 @@ std::map<std::string, std::optional<QByteArray>>& playerValues()
     return values;
 }
 
+void putValue(const std::string& name, const std::optional<QByteArray>& value)
+{
+    if (value)
+        qputenv(name.c_str(), *value);
+    else
+        qunsetenv(name.c_str());
+}
+
 } // namespace
 
 ProgramCommandLine parseProgramCommandLine(
@@ -81,14 +89,6 @@ void setForThisProcess(const char* name, const QByteArray& value)
             = qEnvironmentVariableIsSet(name) ? std::optional(qgetenv(name)) : std::nullopt;
     }
     qputenv(name, value);
-}
-
-static void putValue(const std::string& name, const std::optional<QByteArray>& value)
-{
-    if (value)
-        qputenv(name.c_str(), *value);
-    else
-        qunsetenv(name.c_str());
 }
 
 QProcessEnvironment playerEnvironment()

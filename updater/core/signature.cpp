@@ -149,17 +149,16 @@ SignatureCheck verifySignature(
         return check;
     }
 
-    int verified = -1;
+    // "ED" signs the message's BLAKE2b-512, "Ed" the message itself.
+    const auto* signedBytes = reinterpret_cast<const unsigned char*>(message.data());
+    size_t signedSize = message.size();
+    std::array<std::uint8_t, crypto_generichash_BYTES_MAX> digest {};
     if (prehashed) {
-        std::array<std::uint8_t, crypto_generichash_BYTES_MAX> digest {};
-        crypto_generichash(digest.data(), digest.size(),
-            reinterpret_cast<const unsigned char*>(message.data()), message.size(), nullptr, 0);
-        verified = crypto_sign_verify_detached(bytes, digest.data(), digest.size(), key.key.data());
-    } else {
-        verified = crypto_sign_verify_detached(bytes,
-            reinterpret_cast<const unsigned char*>(message.data()), message.size(), key.key.data());
+        crypto_generichash(digest.data(), digest.size(), signedBytes, signedSize, nullptr, 0);
+        signedBytes = digest.data();
+        signedSize = digest.size();
     }
-    if (verified != 0) {
+    if (crypto_sign_verify_detached(bytes, signedBytes, signedSize, key.key.data()) != 0) {
         check.error = SignatureError::BadSignature;
         return check;
     }
