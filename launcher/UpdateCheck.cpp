@@ -73,8 +73,7 @@ void UpdateCheck::fetchManifest()
         // The signature follows the manifest it was fetched with. When the
         // manifest could not be fetched, the pair of an earlier check stays
         // as it was; a new manifest without a new signature fails the check.
-        const QString signature = QString::fromStdString(
-            update::signaturePathFor(QFile::encodeName(path).toStdString()));
+        const QString signature = signaturePath(path);
         if (fetched
             && !m_downloader->DownLoadFile(
                 manifestUrl() + QStringLiteral(".minisig"), signature, true, false))

@@ -47,9 +47,7 @@ LocalManifest readLocalManifest(const QString& manifestPath)
     const update::UpdateTrust trust = deploymentUpdateTrust();
     std::optional<QByteArray> signature;
     if (trust.signedOnly) {
-        signature = readCapped(QString::fromStdString(update::signaturePathFor(
-                                   QFile::encodeName(manifestPath).toStdString())),
-            kSignatureSizeLimit);
+        signature = readCapped(signaturePath(manifestPath), kSignatureSizeLimit);
     }
     const QByteArray own = programVersion().toUtf8();
     local.verdict

@@ -17,6 +17,12 @@ struct LocalManifest {
 
 LocalManifest readLocalManifest(const QString& manifestPath);
 
+// The detached signature lives beside the manifest, under minisign's name.
+inline QString signaturePath(const QString& manifestPath)
+{
+    return manifestPath + QStringLiteral(".minisig");
+}
+
 // The trust setting built in (or given by KEST_UPDATE_PUBKEY).
 update::UpdateTrust deploymentUpdateTrust();
 

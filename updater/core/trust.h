@@ -15,12 +15,6 @@
 
 namespace kest::update {
 
-// The detached signature lives beside the manifest, under minisign's name.
-inline std::string signaturePathFor(const std::string& manifestPath)
-{
-    return manifestPath + ".minisig";
-}
-
 enum class Refusal {
     None, // accepted
     NoManifest, // nothing to read
