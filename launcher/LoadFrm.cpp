@@ -54,7 +54,7 @@ void onTerminationSignal(int)
 
 void closeOnSignal()
 {
-    logEvent(QStringLiteral("ending on a termination signal"));
+    logInfo(QStringLiteral("ending on a termination signal"));
     // Still on the road to the splash (a question or a message is up): no
     // window would unload, and the road would go on after the quit.
     if (LoadedForms::instance().count() == 0)

@@ -6,9 +6,12 @@
 #include <QFile>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <syslog.h>
 
 namespace kest {
@@ -32,6 +35,60 @@ bool& syslogOpen()
 {
     static bool open = false;
     return open;
+}
+
+// JOURNAL_STREAM is "device:inode" of the stream journald gave the process;
+// a child that redirected its standard error inherits the variable, so the
+// descriptor itself is compared.
+bool standardErrorIsJournal()
+{
+    const QByteArray stream = qgetenv("JOURNAL_STREAM");
+    const qsizetype colon = stream.indexOf(':');
+    struct stat info = {};
+    if (colon <= 0 || ::fstat(2, &info) != 0)
+        return false;
+    bool deviceOk = false;
+    bool inodeOk = false;
+    const qulonglong device = stream.left(colon).toULongLong(&deviceOk);
+    const qulonglong inode = stream.mid(colon + 1).toULongLong(&inodeOk);
+    return deviceOk && inodeOk && device == info.st_dev && inode == info.st_ino;
+}
+
+int syslogPriority(EventLevel level)
+{
+    switch (level) {
+    case EventLevel::Info:
+        return LOG_INFO;
+    case EventLevel::Warning:
+        return LOG_WARNING;
+    case EventLevel::Error:
+        return LOG_ERR;
+    }
+    return LOG_WARNING;
+}
+
+void onQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    EventLevel level = EventLevel::Warning;
+    switch (type) {
+    case QtDebugMsg:
+    case QtInfoMsg:
+        level = EventLevel::Info;
+        break;
+    case QtWarningMsg:
+        level = EventLevel::Warning;
+        break;
+    case QtCriticalMsg:
+    case QtFatalMsg:
+        level = EventLevel::Error;
+        break;
+    }
+    const char* category = context.category;
+    if (category && std::strcmp(category, "default") != 0)
+        logEvent(level, QString::fromUtf8(category) + QStringLiteral(": ") + message);
+    else
+        logEvent(level, message);
+    // Qt aborts after a fatal message once the handler returns.
 }
 
 // Enough for any game address without its query.
@@ -71,15 +128,38 @@ void setEventLogIdent(const QString& ident)
 
 void logEvent(const QString& line)
 {
+    logEvent(EventLevel::Warning, line);
+}
+
+void logInfo(const QString& line)
+{
+    logEvent(EventLevel::Info, line);
+}
+
+void routeQtMessagesToEventLog()
+{
+    qInstallMessageHandler(onQtMessage);
+}
+
+void logEvent(EventLevel level, const QString& line)
+{
     QMutexLocker lock(&logMutex());
     const QByteArray text = singleLine(line).toUtf8();
+    const int priority = syslogPriority(level);
+    const QByteArray sinkPath = qgetenv("KEST_EVENT_LOG");
+    if (sinkPath.isEmpty() && standardErrorIsJournal()) {
+        const QByteArray entry
+            = '<' + QByteArray::number(priority) + '>' + identStorage() + ": " + text + '\n';
+        std::fwrite(entry.constData(), 1, static_cast<size_t>(entry.size()), stderr);
+        std::fflush(stderr);
+        return;
+    }
     if (!syslogOpen()) {
         openlog(identStorage().constData(), LOG_PID, LOG_USER);
         syslogOpen() = true;
     }
-    syslog(LOG_WARNING, "%s", text.constData());
+    syslog(priority, "%s", text.constData());
 
-    const QByteArray sinkPath = qgetenv("KEST_EVENT_LOG");
     const QByteArray entry = identStorage() + ": " + text + '\n';
     if (!sinkPath.isEmpty()) {
         QFile sink(QString::fromLocal8Bit(sinkPath));

@@ -78,7 +78,7 @@ UpdateProcedure::Outcome UpdateProcedure::run()
     for (const update::ManifestFile& file : listed.files) {
         const QString name = QString::fromStdString(file.fileName);
         if (isInstalled(file)) {
-            logEvent(QStringLiteral("update: %1 is unchanged; not downloaded").arg(name));
+            logInfo(QStringLiteral("update: %1 is unchanged; not downloaded").arg(name));
             continue;
         }
         emit fileStarted(name);
@@ -93,7 +93,7 @@ UpdateProcedure::Outcome UpdateProcedure::run()
         m_downloader.clearExpectedContent();
         if (m_cancelled) {
             transaction.rollback();
-            logEvent(QStringLiteral("update cancelled during %1").arg(name));
+            logInfo(QStringLiteral("update cancelled during %1").arg(name));
             return Outcome::Cancelled;
         }
         if (!ok) {

@@ -21,8 +21,9 @@ int main(int argc, char* argv[])
             QStringLiteral("the install folder and the launcher's path, separated by \"|\"") });
     if (commandLine.action != kest::ProgramCommandLine::Action::Run)
         return 0;
-    QApplication app(argc, argv);
     kest::setEventLogIdent(QStringLiteral("Update"));
+    kest::routeQtMessagesToEventLog();
+    QApplication app(argc, argv);
     kest::setSkinProgram(kest::SkinProgram::Updater);
 
     // The launcher passes one argument, "install folder|launcher path"; a

@@ -4,10 +4,15 @@
 #include "platform/plaintext.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QTemporaryDir>
 #include <QTextDocument>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -116,6 +121,43 @@ TEST(EventLog, EachEventIsOneLine)
     const QByteArray written = file.readAll();
     EXPECT_EQ(written.count('\n'), 1) << written.toStdString();
     EXPECT_TRUE(written.endsWith("title: first kest: forged  \n")) << written.toStdString();
+}
+
+// Under a systemd session standard error is the journal: each line goes
+// there once, with its priority, and Qt's own messages come the same way.
+TEST(EventLog, TheJournalGetsEachLineOnceWithItsLevel)
+{
+    QTemporaryDir dir;
+    const QString journal = dir.filePath(QStringLiteral("journal"));
+    const int saved = ::dup(2);
+    const int stream = ::open(QFile::encodeName(journal).constData(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(stream, 0);
+    ::dup2(stream, 2);
+    struct stat info = {};
+    ::fstat(2, &info);
+    qputenv("JOURNAL_STREAM",
+        QByteArray::number(qulonglong(info.st_dev)) + ':'
+            + QByteArray::number(qulonglong(info.st_ino)));
+    const QByteArray sink = qgetenv("KEST_EVENT_LOG");
+    qunsetenv("KEST_EVENT_LOG");
+    kest::routeQtMessagesToEventLog();
+    kest::logInfo(QStringLiteral("routine"));
+    kest::logEvent(QStringLiteral("worked around"));
+    kest::logEvent(kest::EventLevel::Error, QStringLiteral("stopped"));
+    qWarning("from Qt");
+    qCCritical(QLoggingCategory("qt.test.category")) << "critical";
+    qInstallMessageHandler(nullptr);
+    qunsetenv("JOURNAL_STREAM");
+    if (!sink.isEmpty())
+        qputenv("KEST_EVENT_LOG", sink);
+    ::dup2(saved, 2);
+    ::close(saved);
+    ::close(stream);
+    QFile file(journal);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(file.readAll()),
+        QStringLiteral("<6>kest: routine\n<4>kest: worked around\n<3>kest: stopped\n"
+                       "<4>kest: from Qt\n<3>kest: qt.test.category: critical\n"));
 }
 
 } // namespace
