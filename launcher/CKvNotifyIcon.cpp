@@ -9,6 +9,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QGuiApplication>
+#include <QMenu>
 #include <QPixmap>
 #include <QVariantMap>
 #include <QWidget>
@@ -172,6 +174,11 @@ void CKvNotifyIcon::HideBubble()
     withdrawBubble();
 }
 
+void CKvNotifyIcon::setContextMenu(QMenu* menu)
+{
+    m_tray->setContextMenu(menu);
+}
+
 void CKvNotifyIcon::DeleteNotifyIcon()
 {
     withdrawBubble();
@@ -208,8 +215,13 @@ void CKvNotifyIcon::notify()
     QDBusMessage call
         = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     // The id replaces the balloon shown before, as a new balloon does on the icon.
+    // The desktop entry lets the notification service group the balloons
+    // under the program and show its name and icon.
+    QVariantMap hints;
+    if (const QString entry = QGuiApplication::desktopFileName(); !entry.isEmpty())
+        hints.insert(QStringLiteral("desktop-entry"), entry);
     call << appName << m_notificationId << notificationIcon(m_record.dwInfoFlags)
-         << m_record.szInfoTitle << m_record.szInfo << QStringList() << QVariantMap() << qint32(-1);
+         << m_record.szInfoTitle << m_record.szInfo << QStringList() << hints << qint32(-1);
     const std::uint64_t request = ++m_requests;
     auto* watcher
         = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
@@ -253,6 +265,9 @@ void CKvNotifyIcon::onActivated(QSystemTrayIcon::ActivationReason reason)
         mouse = WM_LBUTTONUP;
         break;
     case QSystemTrayIcon::Context:
+        // The menu given to the icon shows by itself.
+        if (m_tray->contextMenu())
+            return;
         mouse = WM_RBUTTONUP;
         break;
     case QSystemTrayIcon::DoubleClick:

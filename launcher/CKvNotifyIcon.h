@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 
+class QMenu;
 class QWidget;
 
 namespace kest {
@@ -73,6 +74,11 @@ public:
     // Empty title and text withdraw the balloon, as HideBubble does.
     void ShowBubble(const QString& strTitle, const QString& strInfo, int eInfoFlags);
     void HideBubble();
+    // The menu of a right click, shown by the notification area itself (a
+    // status-notifier host shows it as its own menu); the window then gets
+    // no right-click message, or the menu would come twice. Null: the window
+    // gets the message and shows what it likes.
+    void setContextMenu(QMenu* menu);
     // Takes the icon (and its balloon) away.
     void DeleteNotifyIcon();
 

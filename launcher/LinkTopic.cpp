@@ -19,25 +19,28 @@ LinkTopic::LinkTopic(Handler handler, QObject* parent)
                      .arg(bus.lastError().message()));
         return;
     }
+    // The object first: a call that started this program through bus
+    // activation is delivered as soon as the name is taken.
+    m_objectRegistered = bus.registerObject(
+        QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportScriptableSlots);
+    if (!m_objectRegistered) {
+        logEvent(QStringLiteral("PlenwickDDE: %1 could not be registered (%2)")
+                     .arg(QString::fromLatin1(kObjectPath), bus.lastError().message()));
+        return;
+    }
     const QString service = QString::fromLatin1(kServiceName);
     // No queueing and no taking over: the first program keeps the name.
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply
         = bus.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
             QDBusConnectionInterface::DontAllowReplacement);
     if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        logEvent(QStringLiteral("PlenwickDDE: the service name %1 is taken (%2); "
-                                "the link topic is not offered")
-                     .arg(service,
-                         reply.isValid() ? QStringLiteral("held by another program")
-                                         : reply.error().message()));
-        return;
-    }
-    m_objectRegistered = bus.registerObject(
-        QString::fromLatin1(kObjectPath), this, QDBusConnection::ExportScriptableSlots);
-    if (!m_objectRegistered) {
-        logEvent(QStringLiteral("PlenwickDDE: %1 could not be registered (%2)")
-                     .arg(QString::fromLatin1(kObjectPath), bus.lastError().message()));
-        bus.unregisterService(service);
+        logInfo(QStringLiteral("PlenwickDDE: the service name %1 is taken (%2); "
+                               "the link topic is not offered")
+                    .arg(service,
+                        reply.isValid() ? QStringLiteral("held by another program")
+                                        : reply.error().message()));
+        bus.unregisterObject(QString::fromLatin1(kObjectPath));
+        m_objectRegistered = false;
         return;
     }
     m_offered = true;
@@ -46,10 +49,10 @@ LinkTopic::LinkTopic(Handler handler, QObject* parent)
 LinkTopic::~LinkTopic()
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (m_objectRegistered)
-        bus.unregisterObject(QString::fromLatin1(kObjectPath));
     if (m_offered)
         bus.unregisterService(QString::fromLatin1(kServiceName));
+    if (m_objectRegistered)
+        bus.unregisterObject(QString::fromLatin1(kObjectPath));
 }
 
 QString LinkTopic::refusal(const QString& command)

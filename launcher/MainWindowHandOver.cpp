@@ -2,7 +2,30 @@
 
 #include "launcher/WebMainFrm.h"
 
+#include <utility>
+
 namespace kest {
+
+namespace {
+
+QStringList& linksAfterLogin()
+{
+    static QStringList links;
+    return links;
+}
+
+} // namespace
+
+void openAfterLogin(const QString& address)
+{
+    if (!linksAfterLogin().contains(address))
+        linksAfterLogin().append(address);
+}
+
+QStringList takeLinksOpenedAfterLogin()
+{
+    return std::exchange(linksAfterLogin(), {});
+}
 
 MainWindowHandOver& mainWindow()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace kest {
 
@@ -15,6 +16,9 @@ public:
     virtual void SetURL(const QString& strURL) = 0;
     // Shows the window (after SetURL).
     virtual void showMainWindow() = 0;
+    // Opens a page another program asked for (the link topic, a later
+    // start) and shows the window; false when the page could not be opened.
+    virtual bool openLinked(const QString& address) = 0;
     // Whether the window is loaded (a further account is logging in).
     virtual bool isLoaded() const = 0;
     // Unloads the window without the exit question: the program is being
@@ -24,5 +28,10 @@ public:
 
 // The main window, created on first use.
 MainWindowHandOver& mainWindow();
+
+// Pages asked for while nobody is logged in yet: the window opens them after
+// the page of the login that loads it.
+void openAfterLogin(const QString& address);
+QStringList takeLinksOpenedAfterLogin();
 
 } // namespace kest

@@ -1,5 +1,6 @@
 #include "launcher/UpdateCheck.h"
 
+#include "launcher/UserCopy.h"
 #include "platform/deploy.h"
 #include "platform/eventlog.h"
 #include "platform/messagebox.h"
@@ -26,6 +27,7 @@ const QString kTitle = QStringLiteral("提示");
 const QString kNewVersion = QStringLiteral("发现有新版本，是否现在更新！");
 const QString kCurrent = QStringLiteral("当前版本已是最新，无需更新！");
 const QString kCannotStart = QStringLiteral("无法启动更新程序！");
+const QString kCannotUpdateHere = QStringLiteral("程序所在的文件夹不可写入，无法在此更新！");
 constexpr int kUpdaterResourceId = 101;
 
 } // namespace
@@ -94,6 +96,15 @@ UpdateCheck::Result UpdateCheck::menuCheck(QWidget* owner)
 
 UpdateCheck::Result UpdateCheck::check(Mode mode, QWidget* owner)
 {
+    // Never a question whose yes is bound to fail: the updater would have
+    // to replace the program where it cannot.
+    if (const QString why = UserCopy::whyNotUpdatable(QCoreApplication::applicationDirPath());
+        !why.isEmpty()) {
+        logInfo(QStringLiteral("update check: no update offered: %1").arg(why));
+        if (mode == Mode::Menu)
+            MsgBox(owner, kCannotUpdateHere, kTitle, MsgIcon::Exclamation);
+        return Result::Current;
+    }
     fetchManifest();
     const LocalManifest local = readLocalManifest(manifestPath());
     if (!local.found)

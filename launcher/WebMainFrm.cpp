@@ -2,7 +2,6 @@
 
 #include "launcher/CKvNotifyIcon.h"
 #include "launcher/CacheMain.h"
-#include "launcher/LinkTopic.h"
 #include "launcher/LoginBgFrm.h"
 #include "launcher/LoginFrm.h"
 #include "launcher/ModMsg.h"
@@ -203,6 +202,7 @@ void WebMainFrm::Form_Load()
     setWindowIcon(icon);
     m_tray = std::make_unique<CKvNotifyIcon>();
     m_tray->AddNotifyIcon(this, icon, clientCaption());
+    m_tray->setContextMenu(appmenu);
     HookMainWindow(this, appmenu);
 
     version->setText(QStringLiteral("版本号:") + programVersion());
@@ -236,9 +236,6 @@ void WebMainFrm::Form_Load()
 
     PicLogo->setPixmap(LoadResPicture(105, QStringLiteral("BITMAP")));
 
-    m_link = std::make_unique<LinkTopic>(
-        [this](const QString& address) { return LinkExecute(address); });
-
     web_minmax_Click();
     Form_Resize();
 }
@@ -247,7 +244,6 @@ void WebMainFrm::Form_Unload()
 {
     m_unloading = true;
     UnhookMainWindow(this);
-    m_link.reset();
     WebuTab->TabItems()->Clear();
     m_objStyle.reset();
     // The icon would otherwise stay in the notification area with nobody to
@@ -330,10 +326,12 @@ void WebMainFrm::closeEvent(QCloseEvent* event)
 
 void WebMainFrm::SetURL(const QString& strURL)
 {
-    logEvent(QStringLiteral("loadgame: ") + addressForLog(strURL));
+    logInfo(QStringLiteral("loadgame: ") + addressForLog(strURL));
     if (!m_loaded)
         Form_Load();
     OpenGameTab(strURL);
+    for (const QString& linked : takeLinksOpenedAfterLogin())
+        OpenGameTab(linked);
 }
 
 void WebMainFrm::unloadWithoutQuestion()
@@ -353,6 +351,11 @@ void WebMainFrm::showMainWindow()
     show();
     raise();
     activateWindow();
+}
+
+bool WebMainFrm::openLinked(const QString& address)
+{
+    return LinkExecute(address);
 }
 
 bool WebMainFrm::LinkExecute(const QString& command)

@@ -15,7 +15,6 @@ namespace kest {
 
 class BForm;
 class CKvNotifyIcon;
-class LinkTopic;
 class cSetStyle;
 class iButton;
 class uTab;
@@ -43,6 +42,7 @@ public:
     void SetURL(const QString& strURL) override;
     void showMainWindow() override;
     bool isLoaded() const override { return m_loaded; }
+    bool openLinked(const QString& address) override;
     void unloadWithoutQuestion() override;
 
     // True: the next close goes ahead without asking.
@@ -82,7 +82,6 @@ public:
 
     cSetStyle* objStyle() const { return m_objStyle.get(); }
     CKvNotifyIcon* trayIcon() const { return m_tray.get(); }
-    LinkTopic* linkTopic() const { return m_link.get(); }
     bool isMaximisedByStyle() const;
     // Hides the window, or minimises it when nothing could bring a hidden
     // window back (no notification area and no hot key).
@@ -119,7 +118,6 @@ private:
     bool m_unloading = false;
     std::unique_ptr<cSetStyle> m_objStyle;
     std::unique_ptr<CKvNotifyIcon> m_tray;
-    std::unique_ptr<LinkTopic> m_link;
 };
 
 } // namespace kest

@@ -1,12 +1,91 @@
 #include "launcher/LoadFrm.h"
+#include "launcher/LoginBgFrm.h"
+#include "launcher/LoginFrm.h"
 #include "launcher/LoginPage.h"
+#include "launcher/MainWindowHandOver.h"
+#include "launcher/PublicData.h"
+#include "launcher/SessionInstance.h"
+#include "launcher/UserCopy.h"
 #include "platform/cmdline.h"
+#include "platform/deploy.h"
 #include "platform/eventlog.h"
 #include "updater/core/transaction.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// The desktop file, the metainfo and the bus activation file are named by it.
+const QString kApplicationId = QStringLiteral("org.kest.Client");
+
+// A packaged kest runs the player's own copy of itself, which can update
+// itself (see kest::UserCopy). Returns only when this process goes on as the
+// program: not a packaged copy, or no per-user copy could be placed or run,
+// and then the packaged copy runs, without updates.
+void runPerUserCopy(char* argv[])
+{
+    const QFileInfo self(QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath());
+    if (!kest::UserCopy::isSystemCopy(self.absolutePath()))
+        return;
+    kest::UserCopy copy(self.absolutePath(), self.fileName(), kest::programVersion());
+    // A marker copied into the player's folder by hand must not make the
+    // copy place itself over itself.
+    if (QFileInfo(copy.launcher()).canonicalFilePath() == self.filePath())
+        return;
+    if (!copy.ensure()) {
+        kest::logEvent(QStringLiteral("per-user copy: cannot place it in %1 (%2); the "
+                                      "system-wide copy runs, without updates")
+                           .arg(kest::UserCopy::folder(), copy.error()));
+        return;
+    }
+    kest::logInfo(QStringLiteral("per-user copy %1: %2").arg(copy.launcher(), copy.what()));
+    const QByteArray launcher = QFile::encodeName(copy.launcher());
+    ::execv(launcher.constData(), argv);
+    kest::logEvent(QStringLiteral("per-user copy: cannot start %1 (%2); the system-wide copy "
+                                  "runs, without updates")
+                       .arg(copy.launcher(), QString::fromLocal8Bit(std::strerror(errno))));
+}
+
+// What a later start of kest asks of this one.
+kest::SessionInstance::Actions laterStartActions()
+{
+    const auto showWindow = [] {
+        if (kest::mainWindow().isLoaded()) {
+            kest::mainWindow().showMainWindow();
+            return;
+        }
+        // The login windows once they show; before that the splash is up,
+        // or a question that is in front already.
+        if (kest::LoginFrm* login = kest::LoginFrm::instance();
+            login && login->background()->isVisible()) {
+            kest::LoginBgFrm* background = login->background();
+            background->setWindowState(background->windowState() & ~Qt::WindowMinimized);
+            background->raise();
+            background->activateWindow();
+        }
+    };
+    return {
+        [showWindow](const QString& address) {
+            if (kest::mainWindow().isLoaded())
+                return kest::mainWindow().openLinked(address);
+            // A game page needs the login's session: it opens after the login.
+            kest::openAfterLogin(address);
+            showWindow();
+            return true;
+        },
+        [] { return kest::openHomePage(nullptr); },
+        showWindow,
+    };
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
@@ -17,9 +96,13 @@ int main(int argc, char* argv[])
                            "key."),
             QStringLiteral("command"),
             QStringLiteral("/web opens the platform's home page in the browser and ends; "
-                           "anything else is ignored.") });
+                           "anything else is ignored. When kest runs already, the running one "
+                           "acts on it and this start ends.") });
     if (commandLine.action != kest::ProgramCommandLine::Action::Run)
         return 0;
+    kest::setEventLogIdent(QStringLiteral("kest"));
+    kest::routeQtMessagesToEventLog();
+    runPerUserCopy(argv);
 
     // The launcher places, shapes and stacks its own windows, which only X11
     // allows; on a Wayland desktop it runs through XWayland. Programs it
@@ -36,10 +119,22 @@ int main(int argc, char* argv[])
     kest::LoginPage::registerAppScheme();
 
     QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(kApplicationId);
     // The process ends when no window is left loaded, not when the last one
     // is hidden: see kest::LoadedForms.
     QApplication::setQuitOnLastWindowClosed(false);
-    kest::setEventLogIdent(QStringLiteral("kest"));
+
+    kest::SessionInstance instance(laterStartActions());
+    switch (instance.claim(commandLine.commandText)) {
+    case kest::SessionInstance::Claim::HandedOver:
+        return 0;
+    case kest::SessionInstance::Claim::NotHandedOver:
+        return 1;
+    case kest::SessionInstance::Claim::First:
+    case kest::SessionInstance::Claim::Alone:
+        break;
+    }
+
     // An update cut short (kill -9, a power cut) is finished or undone before
     // anything runs from this folder.
     if (kest::update::InstallTransaction installed(

@@ -5,6 +5,7 @@
 #include "tests/e2e/startup/x11tools.h"
 #include "tests/support/testenv.h"
 
+#include <QDBusConnection>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QProcess>
@@ -576,6 +577,82 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
     EXPECT_EQ(launcher().browserEnvironment(),
         QStringLiteral("QT_QPA_PLATFORM=(unset)\nQTWEBENGINE_CHROMIUM_FLAGS=--players-own-flag\n"));
     EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
+}
+
+// A later start hands its command text to the running kest and ends with 0,
+// before its own start-up: no connection test, no manifest, no window.
+// The running one brings its login windows back, opens the home page, keeps
+// a game address for after the login, and opens one in its main window.
+TEST_F(StartupTest, LaterStartsHandTheirCommandToTheFirst)
+{
+    startDemo();
+    launcher().installRecordingBrowser();
+    startLauncher();
+    const QList<XWindow> login = waitForLoginWindows();
+    ASSERT_EQ(login.size(), 2);
+    waitForPage(login[0].geometry.topLeft());
+    const auto game = [&](const QString& account) {
+        return QStringLiteral("http://%1/game/%2").arg(m_demo->host(), account);
+    };
+    const auto startLater = [&](const QStringList& arguments) {
+        Launcher later;
+        later.useHost(m_demo->host());
+        ASSERT_TRUE(later.start(arguments));
+        bool windowSeen = false;
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                windowSeen = windowSeen || !visibleWindowsOf(later.pid()).isEmpty();
+                return later.waitForExit(0);
+            },
+            kStartMs));
+        EXPECT_FALSE(windowSeen);
+        EXPECT_EQ(later.exitCode(), 0) << qPrintable(later.eventLog());
+        EXPECT_TRUE(later.eventLog().contains(QLatin1String("handed over to the running kest")))
+            << qPrintable(later.eventLog());
+    };
+
+    clickAt(login[0].geometry.topLeft() + kMinimizeButton);
+    ASSERT_TRUE(waitUntil([&] { return isIconic(login[0].id); }, 10000));
+    startLater({});
+    EXPECT_TRUE(waitUntil([&] { return !isIconic(login[0].id); }, 10000));
+    startLater({ QStringLiteral("/web") });
+    EXPECT_TRUE(waitUntil([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
+    EXPECT_EQ(launcher().openedAddresses(), QStringLiteral("http://%1/\n").arg(m_demo->host()));
+    startLater({ game(QStringLiteral("linked")) });
+    screenshot(artifact(QStringLiteral("later-start-login.png")));
+
+    // After the login, the page asked for before it opens too; then one
+    // asked for while the main window is up.
+    const QPoint origin = login[0].geometry.topLeft();
+    clickAt(origin + kAliceButton);
+    ASSERT_TRUE(waitUntil(
+        [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; }, 20000));
+    clickAt(origin + kEnterLink);
+    expectHandOver(QStringLiteral("alice"));
+    const auto requested = [&](const QString& account) {
+        return waitUntil(
+            [&] { return m_demo->logText().contains(QStringLiteral("GET /game/") + account); },
+            kStartMs);
+    };
+    EXPECT_TRUE(requested(QStringLiteral("linked")));
+    startLater({ game(QStringLiteral("later")) });
+    EXPECT_TRUE(requested(QStringLiteral("later")));
+    screenshot(artifact(QStringLiteral("later-start-main-window.png")));
+    EXPECT_EQ(m_demo->logText().count(QLatin1String("GET /gamehome/kest/update.txt")), 1);
+}
+
+// The name held by a program that is not kest: the start goes on alone.
+TEST_F(StartupTest, ANameHeldByAnotherProgramDoesNotStopTheStart)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.registerService(QStringLiteral("org.kest.Client")));
+    startDemo();
+    startLauncher();
+    EXPECT_EQ(waitForLoginWindows().size(), 2);
+    EXPECT_TRUE(
+        launcher().eventLog().contains(QLatin1String("is held by a program that is not kest")))
+        << qPrintable(launcher().eventLog());
+    bus.unregisterService(QStringLiteral("org.kest.Client"));
 }
 
 // --help and --version are answered where no display exists (packaging

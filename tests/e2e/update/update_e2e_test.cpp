@@ -216,7 +216,8 @@ protected:
         file.setPermissions(permissions);
     }
 
-    QString launcherPath() const { return m_scratch.filePath(QStringLiteral("install/kest")); }
+    // The launcher that runs and that the updater replaces.
+    QString launcherPath() const { return m_scratch.filePath(m_launcherFolder + "/kest"); }
     QString manifestFile() const { return m_scratch.filePath(QStringLiteral("manifest.txt")); }
     QString eventLogPath() const { return m_scratch.filePath(QStringLiteral("events.log")); }
     QString outputPath() const { return m_scratch.filePath(QStringLiteral("output.log")); }
@@ -241,7 +242,7 @@ protected:
     // Starts the installed launcher with the platform's hosts and storage of
     // its own. Its output goes to a file, which the programs it starts
     // inherit (a pipe would break under them once this side stops reading).
-    void startLauncher()
+    void startLauncher(const QString& program = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* variable : { "KEST_LOGIN_HOST", "KEST_HOME_HOST", "KEST_STATIC_HOST" })
@@ -253,7 +254,7 @@ protected:
         m_launcher.setProcessEnvironment(env);
         m_launcher.setStandardOutputFile(outputPath(), QIODevice::Append);
         m_launcher.setStandardErrorFile(outputPath(), QIODevice::Append);
-        m_launcher.start(launcherPath(), {});
+        m_launcher.start(program.isEmpty() ? launcherPath() : program, {});
         ASSERT_TRUE(m_launcher.waitForStarted(10000));
     }
 
@@ -331,6 +332,7 @@ protected:
     QProcess m_demo;
     QString m_demoHost;
     QProcess m_launcher;
+    QString m_launcherFolder = QStringLiteral("install");
 };
 
 TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
@@ -400,3 +402,49 @@ TEST_F(UpdateE2eTest, AFailedUpdateIsToldAndTheOldLauncherStartsAgain)
 }
 
 } // namespace
+
+// A package's copy: its folder is not to be written. It places a copy of
+// itself in the player's data folder and runs that; the copy is updated, the
+// package's folder is not, and the next start of the package runs the update.
+TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
+{
+    const QString system = m_scratch.filePath(QStringLiteral("system"));
+    ASSERT_TRUE(QDir().mkpath(system));
+    writeFile(system + "/kest", m_oldBytes,
+        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+            | QFile::ExeOther);
+    writeFile(system + "/system-copy", "installed by a package\n", QFile::ReadOwner);
+    const QStringList packaged = QDir(system).entryList(QDir::Files);
+    m_launcherFolder = QStringLiteral("data/kest");
+
+    serveManifest(QStringLiteral("9.9.9"),
+        { m_files.url(QStringLiteral("/files/data.pak")), demoFile(QStringLiteral("kest")) });
+    ASSERT_NO_FATAL_FAILURE(startLauncher(system + "/kest"));
+    // The process the package started now runs the per-user copy.
+    const QString exe = QStringLiteral("/proc/%1/exe").arg(m_launcher.processId());
+    EXPECT_TRUE(waitUntil([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
+        << QFileInfo(exe).symLinkTarget().toStdString();
+    EXPECT_EQ(readAll(launcherPath()), m_oldBytes);
+    EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/system-copy"))));
+
+    const QString updaterPid = answerYesAndFindTheUpdater();
+    ASSERT_FALSE(updaterPid.isEmpty());
+    serveManifest(qEnvironmentVariable("KEST_VERSION"), {});
+    const QString done = waitForNotice(updaterPid, 60000);
+    ASSERT_FALSE(done.isEmpty()) << "the updater told nothing";
+    pressReturnIn(done);
+    const pid_t restarted = waitForRestartedLauncher();
+    ASSERT_NE(restarted, 0) << "no launcher was started after the update";
+    EXPECT_EQ(readAll(QStringLiteral("/proc/%1/exe").arg(restarted)), m_newBytes);
+    endProcess(restarted);
+
+    // The next start from the package goes straight to the updated copy.
+    ASSERT_NO_FATAL_FAILURE(startLauncher(system + "/kest"));
+    const QString next = QStringLiteral("/proc/%1/exe").arg(m_launcher.processId());
+    EXPECT_TRUE(waitUntil([&] { return readAll(next) == m_newBytes; }, 10000));
+    EXPECT_EQ(QDir(system).entryList(QDir::Files), packaged);
+    EXPECT_EQ(readAll(system + "/kest"), m_oldBytes);
+    EXPECT_TRUE(
+        readAll(eventLogPath())
+            .contains(QByteArray("per-user copy " + launcherPath().toUtf8() + ": up to date")));
+}
