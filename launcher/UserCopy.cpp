@@ -55,7 +55,9 @@ QString UserCopy::folder()
     // The base directory specification: a relative path is to be ignored.
     if (data.isEmpty() || !QDir::isAbsolutePath(data))
         data = QDir::homePath() + QStringLiteral("/.local/share");
-    return QDir::cleanPath(data + QStringLiteral("/kest"));
+    // Beside the browser's storage (kest/browser), not mixed with it: an
+    // update names its files, and none of them may meet a folder of data.
+    return QDir::cleanPath(data + QStringLiteral("/kest/program"));
 }
 
 bool UserCopy::isSystemCopy(const QString& programFolder)

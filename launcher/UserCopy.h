@@ -22,7 +22,8 @@ public:
     static constexpr const char* kSystemCopyMarker = "system-copy";
     static constexpr const char* kPlacedFromFile = ".kest-placed-from";
 
-    // $XDG_DATA_HOME/kest, else ~/.local/share/kest (no trailing "/").
+    // $XDG_DATA_HOME/kest/program, else ~/.local/share/kest/program (no
+    // trailing "/").
     static QString folder();
 
     static bool isSystemCopy(const QString& programFolder);

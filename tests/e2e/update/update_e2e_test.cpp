@@ -415,7 +415,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
             | QFile::ExeOther);
     writeFile(system + "/system-copy", "installed by a package\n", QFile::ReadOwner);
     const QStringList packaged = QDir(system).entryList(QDir::Files);
-    m_launcherFolder = QStringLiteral("data/kest");
+    m_launcherFolder = QStringLiteral("data/kest/program");
 
     serveManifest(QStringLiteral("9.9.9"),
         { m_files.url(QStringLiteral("/files/data.pak")), demoFile(QStringLiteral("kest")) });
@@ -425,7 +425,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
         << QFileInfo(exe).symLinkTarget().toStdString();
     EXPECT_EQ(readAll(launcherPath()), m_oldBytes);
-    EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/system-copy"))));
+    EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/program/system-copy"))));
 
     const QString updaterPid = answerYesAndFindTheUpdater();
     ASSERT_FALSE(updaterPid.isEmpty());

@@ -113,9 +113,9 @@ TEST(UserCopy, FolderFollowsTheDataHome)
 {
     const QByteArray saved = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", "/srv/players/data");
-    EXPECT_EQ(UserCopy::folder(), QStringLiteral("/srv/players/data/kest"));
+    EXPECT_EQ(UserCopy::folder(), QStringLiteral("/srv/players/data/kest/program"));
     qputenv("XDG_DATA_HOME", "relative/is/ignored");
-    EXPECT_EQ(UserCopy::folder(), QDir::homePath() + QStringLiteral("/.local/share/kest"));
+    EXPECT_EQ(UserCopy::folder(), QDir::homePath() + QStringLiteral("/.local/share/kest/program"));
     qputenv("XDG_DATA_HOME", saved);
 }
 
