@@ -6,6 +6,7 @@
 #include "tests/support/testenv.h"
 
 #include <QDBusConnection>
+#include <QDir>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QProcess>
@@ -653,6 +654,93 @@ TEST_F(StartupTest, ANameHeldByAnotherProgramDoesNotStopTheStart)
         launcher().eventLog().contains(QLatin1String("is held by a program that is not kest")))
         << qPrintable(launcher().eventLog());
     bus.unregisterService(QStringLiteral("org.kest.Client"));
+}
+
+// A link topic call while kest is not running starts it through bus
+// activation (a session bus of the test's own with a service file like the
+// package's); the call is answered, and its page opens after the login.
+TEST_F(StartupTest, BusActivationStartsKestForALinkTopicCall)
+{
+    startDemo();
+    QTemporaryDir dir;
+    const QString bus = QStringLiteral("unix:path=") + dir.filePath(QStringLiteral("bus"));
+    ASSERT_TRUE(QDir().mkpath(dir.filePath(QStringLiteral("services"))));
+    QStringList environment { QStringLiteral("DBUS_SESSION_BUS_ADDRESS=") + bus,
+        QStringLiteral("KEST_EVENT_LOG=") + dir.filePath(QStringLiteral("events.log")) };
+    for (const char* name : { "KEST_LOGIN_HOST", "KEST_HOME_HOST", "KEST_STATIC_HOST" })
+        environment << QLatin1String(name) + QLatin1Char('=') + m_demo->host();
+    for (const char* name : { "data", "cache", "config" }) {
+        environment << QStringLiteral("XDG_%1_HOME=%2")
+                           .arg(QString::fromLatin1(name).toUpper(),
+                               dir.filePath(QLatin1String(name)));
+    }
+    const auto write = [](const QString& path, const QString& text) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0;
+    };
+    ASSERT_TRUE(write(dir.filePath(QStringLiteral("services/org.kest.Client.service")),
+        QStringLiteral("[D-BUS Service]\nName=org.kest.Client\nExec=/usr/bin/env %1 %2\n")
+            .arg(environment.join(QLatin1Char(' ')), qEnvironmentVariable("KEST_BIN"))));
+    ASSERT_TRUE(write(dir.filePath(QStringLiteral("bus.conf")),
+        QStringLiteral("<busconfig><type>session</type><listen>%1</listen>"
+                       "<servicedir>%2</servicedir><policy context=\"default\">"
+                       "<allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                       "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+            .arg(bus, dir.filePath(QStringLiteral("services")))));
+    QProcess daemon;
+    daemon.start(QStringLiteral("dbus-daemon"),
+        { QStringLiteral("--config-file=") + dir.filePath(QStringLiteral("bus.conf")),
+            QStringLiteral("--nofork"), QStringLiteral("--nopidfile"),
+            QStringLiteral("--print-address=1") });
+    ASSERT_TRUE(daemon.waitForReadyRead(10000));
+
+    const QString linked = QStringLiteral("http://%1/game/linked").arg(m_demo->host());
+    EXPECT_EQ(
+        runTool(QStringLiteral("gdbus"),
+            { QStringLiteral("call"), QStringLiteral("--address"), bus, QStringLiteral("--dest"),
+                QStringLiteral("org.kest.Client"), QStringLiteral("--object-path"),
+                QStringLiteral("/PlenwickDDE"), QStringLiteral("--method"),
+                QStringLiteral("org.kest.PlenwickDDE.Execute"), linked },
+            kStartMs)
+            .trimmed(),
+        QStringLiteral("()"));
+    // The bus daemon's child leaves it at once (a double fork): the program
+    // is found by its event log in the environment.
+    const QByteArray mark
+        = "\0KEST_EVENT_LOG=" + dir.filePath(QStringLiteral("events.log")).toUtf8() + '\0';
+    qint64 kest = 0;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile environ(QStringLiteral("/proc/%1/environ").arg(entry));
+        if (environ.open(QIODevice::ReadOnly)
+            && QByteArray('\0' + environ.readAll()).contains(mark))
+            kest = entry.toLongLong();
+    }
+    ASSERT_NE(kest, 0);
+    QList<XWindow> login;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            login.clear();
+            for (const XWindow& window : visibleWindowsOf(kest)) {
+                if (window.geometry.size() == kLoginSize)
+                    login << window;
+            }
+            return login.size() == 2;
+        },
+        kStartMs));
+    const QPoint origin = login[0].geometry.topLeft();
+    waitForPage(origin);
+    clickAt(origin + kAliceButton);
+    ASSERT_TRUE(waitUntil(
+        [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; }, 20000));
+    clickAt(origin + kEnterLink);
+    EXPECT_TRUE(waitUntil(
+        [&] { return m_demo->logText().contains(QLatin1String("GET /game/linked")); }, kStartMs))
+        << qPrintable(m_demo->logText());
+    screenshot(artifact(QStringLiteral("bus-activated.png")));
+    ::kill(pid_t(kest), SIGTERM);
+    EXPECT_TRUE(waitUntil([&] { return !processExists(kest); }, 20000));
+    daemon.terminate();
+    daemon.waitForFinished(5000);
 }
 
 // --help and --version are answered where no display exists (packaging
