@@ -459,16 +459,19 @@ void paintCloud(QPainter& p, double x, double y, double scale)
 // ---------------------------------------------------------------------------
 // kest
 
+QImage iconImage(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    antialias(p);
+    paintEmblem(p, QPointF(size / 2.0, size / 2.0), size / 2.0);
+    p.end();
+    return image.convertToFormat(QImage::Format_ARGB32);
+}
+
 QList<IconImage> appIcon()
 {
-    auto emblem = [](int size) {
-        QImage image = canvas(size, size);
-        QPainter p(&image);
-        antialias(p);
-        paintEmblem(p, QPointF(size / 2.0, size / 2.0), size / 2.0);
-        p.end();
-        return image.convertToFormat(QImage::Format_ARGB32);
-    };
+    const auto emblem = iconImage;
     // The 8-bit image keeps only a 1-bit mask: half-covered edge pixels either belong
     // to the emblem (with their own colour) or are cut away.
     QImage small = emblem(16);

@@ -12,6 +12,10 @@ namespace resgen {
 
 // kest
 QList<IconImage> appIcon(); // ICON 101: 16 (8-bit), 16, 24, 32, 48 (32-bit)
+// The emblem alone, size x size with alpha: the 32-bit images of ICON 101 and the
+// desktop's icon theme files (resources/icons/<size>.png).
+QImage iconImage(int size);
+inline constexpr int themeIconSizes[] = { 16, 24, 32, 48, 64, 128, 256, 512 };
 QImage loginBackground(); // PNG 101, 888 x 518, hard alpha edges
 QImage splash(); // PNG 102, 356 x 122, hard alpha edges
 QImage webMin(); // BITMAP 101, 72 x 18, three 24 x 18 frames

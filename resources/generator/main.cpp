@@ -1,7 +1,10 @@
 // kest_resgen: draws every picture of kest and Update and writes them in the layout
 // the build embeds (resources/<set>/<TYPE>/<id>.<ext>, resource path ":/res/<TYPE>/<id>").
 //
-//   kest_resgen --kest <dir> --update <dir> [--previews <dir>]
+//   kest_resgen --kest <dir> --update <dir> [--icons <dir>] [--previews <dir>]
+//
+// --icons writes the program's icon for the desktop's icon theme, <dir>/<size>.png
+// for each size of themeIconSizes (the package installs them into hicolor).
 //
 // Run it through scripts/gen-resources, which sets QT_QPA_PLATFORM=offscreen.
 #include "artwork.h"
@@ -54,7 +57,9 @@ int main(int argc, char* argv[])
         QStringLiteral("update"), QStringLiteral("Update's set"), QStringLiteral("dir"));
     const QCommandLineOption previewDir(QStringLiteral("previews"),
         QStringLiteral("also write enlarged previews here"), QStringLiteral("dir"));
-    parser.addOptions({ kestDir, updateDir, previewDir });
+    const QCommandLineOption iconDir(QStringLiteral("icons"),
+        QStringLiteral("also write the icon theme's PNG files here"), QStringLiteral("dir"));
+    parser.addOptions({ kestDir, updateDir, iconDir, previewDir });
     parser.process(app);
     if (!parser.isSet(kestDir) || !parser.isSet(updateDir)) {
         std::fputs("kest_resgen: --kest and --update are required\n", stderr);
@@ -84,6 +89,12 @@ int main(int argc, char* argv[])
         writeFile(update + QStringLiteral("BITMAP/103.bmp"), encodeBmp24(updateClose()));
         writeFile(update + QStringLiteral("BITMAP/108.bmp"), caption);
 
+        if (parser.isSet(iconDir)) {
+            const QString icons = parser.value(iconDir) + QLatin1Char('/');
+            for (const int size : themeIconSizes)
+                writeFile(icons + QString::number(size) + QStringLiteral(".png"),
+                    encodePng(iconImage(size)));
+        }
         if (parser.isSet(previewDir))
             writePreviews(parser.value(previewDir));
     } catch (const std::exception& e) {

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QImageReader>
+#include <QMap>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -409,6 +410,30 @@ TEST(AppIcon, QIconOffersEverySize)
     const QList<QSize> sizes = icon.availableSizes();
     for (const int n : { 16, 24, 32, 48 })
         EXPECT_TRUE(sizes.contains(QSize(n, n))) << n;
+}
+
+TEST(ThemeIcons, AreTheEmbeddedIconAtEverySize)
+{
+    // The package installs resources/icons/<n>.png into the hicolor theme: the
+    // desktop's launcher icon must be the emblem the windows show, not a stale copy.
+    auto bytes = LoadResData(101, QStringLiteral("ICON"));
+    ASSERT_TRUE(bytes.has_value());
+    QBuffer buffer(&*bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader embedded(&buffer, "ico");
+    const QMap<int, int> embeddedImage = { { 16, 1 }, { 24, 2 }, { 32, 3 }, { 48, 4 } };
+    for (const int n : { 16, 24, 32, 48, 64, 128, 256, 512 }) {
+        SCOPED_TRACE(n);
+        const QString path = sourceDir() + QStringLiteral("/resources/icons/%1.png").arg(n);
+        const QImage image = QImage(path).convertToFormat(QImage::Format_ARGB32);
+        ASSERT_EQ(image.size(), QSize(n, n)) << qPrintable(path);
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(n / 2, n / 2)), 255);
+        if (embeddedImage.contains(n)) {
+            ASSERT_TRUE(embedded.jumpToImage(embeddedImage[n]));
+            EXPECT_EQ(embedded.read().convertToFormat(QImage::Format_ARGB32), image);
+        }
+    }
 }
 
 // ---------------------------------------------------------------------------
