@@ -216,8 +216,10 @@ ProxyRoute proxyServerFor(const QUrl& address, const ProxyInputs& inputs)
             route.password = proxy.password();
             return route;
         }
-        if (proxy.type() != QNetworkProxy::NoProxy && proxy.type() != QNetworkProxy::DefaultProxy)
+        if (proxy.type() != QNetworkProxy::NoProxy && proxy.type() != QNetworkProxy::DefaultProxy) {
             refuse(inputs, QStringLiteral("the system's proxy is of a kind kest does not use"));
+            return {};
+        }
     }
     const bool https = address.scheme().toLower() == QLatin1String("https");
     const QList<const char*> names = https
@@ -278,10 +280,22 @@ QStringList chromiumBypassRules(const ProxyInputs& inputs)
 
 QStringList chromiumProxySwitches(const QUrl& platform, const ProxyInputs& inputs)
 {
-    const ProxyRoute server = proxyServerFor(platform, inputs);
-    if (server.isDirect())
+    // The engine takes one proxy per scheme: the platform's, asked for both.
+    QUrl http = platform;
+    http.setScheme(QStringLiteral("http"));
+    QUrl https = platform;
+    https.setScheme(QStringLiteral("https"));
+    const ProxyRoute forHttp = proxyServerFor(http, inputs);
+    const ProxyRoute forHttps = proxyServerFor(https, inputs);
+    if (forHttp.isDirect() && forHttps.isDirect())
         return { QStringLiteral("--no-proxy-server") };
-    QStringList switches { QStringLiteral("--proxy-server=") + server.chromiumServer() };
+    const auto server = [](const ProxyRoute& route) {
+        return route.isDirect() ? QStringLiteral("direct://") : route.chromiumServer();
+    };
+    QStringList switches { QStringLiteral("--proxy-server=")
+        + (forHttp == forHttps
+                ? server(forHttp)
+                : QStringLiteral("http=%1;https=%2").arg(server(forHttp), server(forHttps))) };
     const QStringList rules = chromiumBypassRules(inputs);
     if (!rules.isEmpty())
         switches << QStringLiteral("--proxy-bypass-list=") + rules.join(QLatin1Char(';'));

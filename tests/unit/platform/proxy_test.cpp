@@ -77,6 +77,9 @@ TEST(Proxy, OneDecisionPerAddress)
             true },
         { "Qt's hostless proxy refused", {}, { QNetworkProxy(QNetworkProxy::HttpProxy) },
             "http://game.example/", "", true },
+        { "Qt's unusable kind refused, not passed over", { { "http_proxy", "http://env:1" } },
+            { QNetworkProxy(QNetworkProxy::FtpCachingProxy, "ftp", 21) }, "http://game.example/",
+            "", true },
         { "not a web address", { { "http_proxy", "http://p:1" } }, {}, "ftp://game.example/", "",
             false },
         { "no_proxy domain covers names under it", { { "no_proxy", "example.com" } },
@@ -118,9 +121,9 @@ TEST(Proxy, OneDecisionPerAddress)
 
 TEST(Proxy, BothStacksGetTheSameBypassRules)
 {
-    Inputs inputs {
-        { { "no_proxy", ".example.com,10.0.0.0/8,::1" }, { "http_proxy", "http://p:3128" } }, {}, {}
-    };
+    Inputs inputs { { { "no_proxy", ".example.com,10.0.0.0/8,::1" },
+                        { "http_proxy", "http://p:3128" }, { "https_proxy", "http://p:3128" } },
+        {}, {} };
     const QUrl platform(QStringLiteral("http://game.example/"));
     EXPECT_EQ(kest::chromiumProxySwitches(platform, inputs.get()),
         QStringList({ QStringLiteral("--proxy-server=http://p:3128"),
@@ -137,7 +140,13 @@ TEST(Proxy, BothStacksGetTheSameBypassRules)
     inputs.env["no_proxy"] = "game.example";
     EXPECT_EQ(kest::chromiumProxySwitches(platform, inputs.get()).first(),
         QStringLiteral("--proxy-server=http://p:3128"));
+    inputs.env["https_proxy"] = "socks5://s:1081";
+    EXPECT_EQ(kest::chromiumProxySwitches(platform, inputs.get()).first(),
+        QStringLiteral("--proxy-server=http=http://p:3128;https=socks5://s:1081"));
     inputs.env.erase("http_proxy");
+    EXPECT_EQ(kest::chromiumProxySwitches(platform, inputs.get()).first(),
+        QStringLiteral("--proxy-server=http=direct://;https=socks5://s:1081"));
+    inputs.env.erase("https_proxy");
     EXPECT_EQ(kest::chromiumProxySwitches(platform, inputs.get()),
         QStringList { QStringLiteral("--no-proxy-server") });
 }
