@@ -302,20 +302,49 @@ QStringList chromiumProxySwitches(const QUrl& platform, const ProxyInputs& input
     return switches;
 }
 
+QByteArray chromiumFlagsWithProxy(const QUrl& platform, const ProxyInputs& inputs)
+{
+    const QStringList switches = chromiumProxySwitches(platform, inputs);
+    // The engine's own proxy switches among the player's would win over
+    // these (--no-proxy-server and --proxy-pac-url go first there) and send
+    // the pages another way than the downloads: they give way. A bypass list
+    // of the player's has been read already ("<-loopback>").
+    QStringList flags;
+    QStringList dropped;
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    static const QRegularExpression proxySwitch(
+        QStringLiteral("^--(no-proxy-server|proxy-server|proxy-pac-url|proxy-auto-detect|proxy-"
+                       "bypass-list)(=|$)"));
+    for (const QString& flag :
+        QString::fromLocal8Bit(variable(inputs, "QTWEBENGINE_CHROMIUM_FLAGS"))
+            .split(blanks, Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = proxySwitch.match(flag);
+        if (!match.hasMatch())
+            flags << flag;
+        else if (match.captured(1) != QLatin1String("proxy-bypass-list"))
+            dropped << QStringLiteral("--") + match.captured(1); // no credentials in the log
+    }
+    if (!dropped.isEmpty() && inputs.refused) {
+        inputs.refused(QStringLiteral("proxy: %1 in QTWEBENGINE_CHROMIUM_FLAGS ignored: the "
+                                      "pages go the way the downloads go")
+                           .arg(dropped.join(QLatin1Char(' '))));
+    }
+    return (flags + switches).join(QLatin1Char(' ')).toLocal8Bit();
+}
+
 void routeBrowserThroughProxy(const QUrl& platform)
 {
     const ProxyInputs inputs = ProxyInputs::live();
-    const QStringList switches = chromiumProxySwitches(platform, inputs);
     // The engine takes proxy switches only on its system-settings path; on
     // the application-proxy path it ignores them and always sends loopback
     // direct. Its switches then stand above the desktop's settings, so the
     // pages follow this decision and nothing else.
     QNetworkProxyFactory::setUseSystemConfiguration(true);
-    const QByteArray flags = variable(inputs, "QTWEBENGINE_CHROMIUM_FLAGS") + ' '
-        + switches.join(QLatin1Char(' ')).toLocal8Bit();
-    setForThisProcess("QTWEBENGINE_CHROMIUM_FLAGS", flags.trimmed());
-    if (switches.first() != QLatin1String("--no-proxy-server"))
-        logEvent(QStringLiteral("proxy: pages: %1").arg(switches.join(QLatin1Char(' '))));
+    const QByteArray flags = chromiumFlagsWithProxy(platform, inputs);
+    setForThisProcess("QTWEBENGINE_CHROMIUM_FLAGS", flags);
+    if (!flags.contains("--no-proxy-server"))
+        logEvent(QStringLiteral("proxy: pages: %1")
+                     .arg(QString::fromLocal8Bit(flags.mid(flags.indexOf("--proxy-server")))));
 }
 
 } // namespace kest

@@ -89,6 +89,11 @@ QStringList chromiumBypassRules(const ProxyInputs& inputs);
 // bypass rules, or --no-proxy-server.
 QStringList chromiumProxySwitches(const QUrl& platform, const ProxyInputs& inputs);
 
+// The browser engine's switches (QTWEBENGINE_CHROMIUM_FLAGS) with those of
+// the platform's proxy last; the engine's own proxy switches among them are
+// dropped, with a line to `refused`.
+QByteArray chromiumFlagsWithProxy(const QUrl& platform, const ProxyInputs& inputs);
+
 // Gives the browser engine that decision. Must run before the first browser
 // profile is created: the engine reads its switches once, at its start. The
 // engine then applies the rules itself for every page address.

@@ -151,6 +151,23 @@ TEST(Proxy, BothStacksGetTheSameBypassRules)
         QStringList { QStringLiteral("--no-proxy-server") });
 }
 
+TEST(Proxy, ThePlayersEngineProxySwitchesGiveWay)
+{
+    Inputs inputs { { { "http_proxy", "http://p:3128" }, { "https_proxy", "http://p:3128" },
+                        { "QTWEBENGINE_CHROMIUM_FLAGS",
+                            "--disable-gpu  --proxy-pac-url=http://u:pw@pac/ --no-proxy-server "
+                            "--proxy-bypass-list=<-loopback>" } },
+        {}, {} };
+    EXPECT_EQ(
+        kest::chromiumFlagsWithProxy(QUrl(QStringLiteral("http://game.example/")), inputs.get()),
+        QByteArray("--disable-gpu --proxy-server=http://p:3128 --proxy-bypass-list=<-loopback>"));
+    ASSERT_EQ(inputs.refusals.size(), 1);
+    EXPECT_TRUE(
+        inputs.refusals.first().contains(QLatin1String("--proxy-pac-url --no-proxy-server")))
+        << qPrintable(inputs.refusals.first());
+    EXPECT_FALSE(inputs.refusals.first().contains(QLatin1String("pw")));
+}
+
 // With the real Qt: whatever this Qt makes of upper-case HTTP_PROXY (libproxy
 // reads it, Qt's own reader does not), the decision says the same.
 TEST(Proxy, UpperCaseHttpProxyFollowsQt)
