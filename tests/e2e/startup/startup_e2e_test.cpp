@@ -4,7 +4,7 @@
 #include "platform/deploy.h"
 #include "tests/e2e/startup/x11tools.h"
 #include "tests/support/testenv.h"
-#include "tests/support/tinyproxy.h"
+#include "tests/support/proxy_servers.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

@@ -2,8 +2,8 @@
 // named after the fault it causes.
 #include "tests/integration/downloader/downloader_fixture.h"
 
+#include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
-#include "tests/support/tinyproxy.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -284,6 +284,22 @@ TEST_F(DownloaderTest, UpdateFilesGoThroughTheProxyThePagesUse)
     EXPECT_EQ(readFile(outPath(QStringLiteral("data.pak"))), QByteArray("payload"));
     EXPECT_TRUE(proxy.forwarded(url)) << proxy.log().constData();
     proxy.keepLog(artifactDir(QStringLiteral("downloader")) + QStringLiteral("/tinyproxy.log"));
+}
+
+// A socks5 proxy is used too; the proxy, not kest, resolves the name (as the engine's socks5).
+TEST_F(DownloaderTest, UpdateFilesGoThroughASocksProxy)
+{
+    SocksProxy proxy;
+    ASSERT_TRUE(proxy.start()) << proxy.error().toStdString();
+    m_faults.route(QStringLiteral("/files/socks.pak"), { Step::head(200, 5), Step::raw("socks") });
+    const ScopedEnvironment env({ { "http_proxy", proxy.url().toLatin1() }, { "no_proxy", {} },
+        { "NO_PROXY", {} }, { "QTWEBENGINE_CHROMIUM_FLAGS", "--proxy-bypass-list=<-loopback>" } });
+    ASSERT_TRUE(download(QStringLiteral("http://localhost:%1/files/socks.pak").arg(m_faults.port()),
+        outPath(QStringLiteral("socks.pak"))));
+    EXPECT_EQ(readFile(outPath(QStringLiteral("socks.pak"))), QByteArray("socks"));
+    EXPECT_TRUE(
+        proxy.log().contains(QStringLiteral("connected to localhost:%1").arg(m_faults.port())))
+        << proxy.log().toStdString();
 }
 
 // Time in the owner's handlers is not waiting on the network: a modal question longer than

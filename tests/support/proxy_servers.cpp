@@ -1,4 +1,4 @@
-#include "tests/support/tinyproxy.h"
+#include "tests/support/proxy_servers.h"
 
 #include "tests/support/testenv.h"
 
@@ -12,17 +12,51 @@
 
 namespace kest::test {
 
+namespace {
+
+// Starts `program` and waits until it accepts connections on the loopback `port`.
+bool startListening(QProcess& process, const QString& program, const QStringList& arguments,
+    int port, QString* error)
+{
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    if (!process.waitForStarted(10000)) {
+        *error = QStringLiteral("%1 did not start: %2").arg(program, process.errorString());
+        return false;
+    }
+    const QDeadlineTimer deadline(15000);
+    while (!deadline.hasExpired() && process.state() == QProcess::Running) {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+        if (probe.waitForConnected(500))
+            return true;
+        QThread::msleep(50);
+    }
+    *error = QStringLiteral("%1 did not listen on %2: %3")
+                 .arg(program)
+                 .arg(port)
+                 .arg(QString::fromLocal8Bit(process.readAll()));
+    return false;
+}
+
+void endProcess(QProcess& process)
+{
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(5000)) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+} // namespace
+
 TinyProxy::TinyProxy() = default;
 
 TinyProxy::~TinyProxy()
 {
-    if (m_process.state() != QProcess::NotRunning) {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
+    endProcess(m_process);
 }
 
 bool TinyProxy::start()
@@ -49,25 +83,8 @@ bool TinyProxy::start()
                    .arg(m_dir.filePath(QStringLiteral("tinyproxy.log")))
                    .toUtf8());
     file.close();
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
-    m_process.start(
-        QStringLiteral("tinyproxy"), { QStringLiteral("-d"), QStringLiteral("-c"), config });
-    if (!m_process.waitForStarted(10000)) {
-        m_error = QStringLiteral("tinyproxy did not start: %1").arg(m_process.errorString());
-        return false;
-    }
-    const QDeadlineTimer deadline(15000);
-    while (!deadline.hasExpired() && m_process.state() == QProcess::Running) {
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(m_port));
-        if (probe.waitForConnected(500))
-            return true;
-        QThread::msleep(50);
-    }
-    m_error = QStringLiteral("tinyproxy did not listen on %1: %2")
-                  .arg(m_port)
-                  .arg(QString::fromLocal8Bit(m_process.readAll()));
-    return false;
+    return startListening(m_process, QStringLiteral("tinyproxy"),
+        { QStringLiteral("-d"), QStringLiteral("-c"), config }, m_port, &m_error);
 }
 
 QString TinyProxy::url() const
@@ -105,6 +122,33 @@ bool TinyProxy::keepLog(const QString& path) const
 {
     QFile::remove(path);
     return QFile::copy(m_dir.filePath(QStringLiteral("tinyproxy.log")), path);
+}
+
+SocksProxy::~SocksProxy()
+{
+    endProcess(m_process);
+}
+
+bool SocksProxy::start()
+{
+    m_port = freePort();
+    return startListening(m_process, QStringLiteral("microsocks"),
+        { QStringLiteral("-i"), QStringLiteral("127.0.0.1"), QStringLiteral("-p"),
+            QString::number(m_port) },
+        m_port, &m_error);
+}
+
+QString SocksProxy::url() const
+{
+    return QStringLiteral("socks5://127.0.0.1:%1").arg(m_port);
+}
+
+QString SocksProxy::log()
+{
+    // Whatever it has written and this side has not read yet, without an event loop.
+    m_process.waitForReadyRead(200);
+    m_log += QString::fromLocal8Bit(m_process.readAll());
+    return m_log;
 }
 
 ScopedEnvironment::ScopedEnvironment(const std::map<std::string, QByteArray>& values)

@@ -44,6 +44,29 @@ private:
     QString m_error;
 };
 
+// A real socks5 proxy for tests: microsocks on a free loopback port. Its
+// output names each connection it made ("connected to 127.0.0.1:PORT").
+class SocksProxy final {
+public:
+    SocksProxy() = default;
+    ~SocksProxy();
+    SocksProxy(const SocksProxy&) = delete;
+    SocksProxy& operator=(const SocksProxy&) = delete;
+
+    bool start();
+    QString error() const { return m_error; }
+    // "socks5://127.0.0.1:PORT"
+    QString url() const;
+    // What it wrote so far.
+    QString log();
+
+private:
+    QProcess m_process;
+    int m_port = 0;
+    QString m_error;
+    QString m_log;
+};
+
 // Sets environment variables for the life of the object (a null value
 // unsets), then puts back what was there.
 class ScopedEnvironment final {
