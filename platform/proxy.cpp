@@ -78,9 +78,9 @@ bool entryMatches(const QString& entry, const QString& host)
         const auto subnet = QHostAddress::parseSubnet(entry);
         return !hostAddress.isNull() && subnet.second >= 0 && hostAddress.isInSubnet(subnet);
     }
-    const QHostAddress entryAddress(entry);
-    if (!entryAddress.isNull())
-        return !hostAddress.isNull() && hostAddress.isEqual(entryAddress);
+    // An address is matched by addresses only: "0.0.1" is no domain of 10.0.0.1.
+    if (!hostAddress.isNull())
+        return hostAddress.isEqual(QHostAddress(entry));
     return host == entry || host.endsWith(QLatin1Char('.') + entry);
 }
 
@@ -165,11 +165,6 @@ QString ProxyRoute::chromiumServer() const
         return {};
     return (kind == Kind::Http ? QStringLiteral("http://") : QStringLiteral("socks5://"))
         + hostPort(*this);
-}
-
-QString ProxyRoute::describe() const
-{
-    return isDirect() ? QStringLiteral("direct") : chromiumServer();
 }
 
 ProxyInputs ProxyInputs::live()

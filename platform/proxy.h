@@ -54,8 +54,6 @@ struct ProxyRoute {
     // For the browser engine's --proxy-server: "http://host:port",
     // "socks5://host:port"; empty when direct.
     QString chromiumServer() const;
-    // What the event log may show: no credentials.
-    QString describe() const;
     bool operator==(const ProxyRoute& other) const = default;
 };
 

@@ -93,6 +93,8 @@ TEST(Proxy, OneDecisionPerAddress)
             "http://example.com/", "http://sys:3128", false },
         { "no_proxy block", { { "no_proxy", "a.org, 10.0.0.0/8" } }, { systemHttp },
             "http://10.1.2.3:81/", "", false },
+        { "no_proxy name not an address's tail", { { "no_proxy", "0.0.1" } }, { systemHttp },
+            "http://10.0.0.1/", "http://sys:3128", false },
         { "no_proxy IPv6", { { "no_proxy", "[2001:db8::1]" } }, { systemHttp },
             "http://[2001:db8::1]/", "", false },
         { "no_proxy star", { { "no_proxy", "*" } }, { systemHttp }, "https://game.example/", "",
