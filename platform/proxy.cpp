@@ -98,12 +98,14 @@ bool loopbackGoesThroughProxy(const ProxyInputs& inputs)
     return rules.split(separators).contains(QLatin1String("<-loopback>"));
 }
 
-bool isLoopback(const QString& host)
+// What the browser engine reaches directly without being told: loopback and
+// link-local addresses.
+bool isImplicitlyDirect(const QString& host)
 {
     if (host == QLatin1String("localhost") || host.endsWith(QLatin1String(".localhost")))
         return true;
     const QHostAddress address(host);
-    return !address.isNull() && address.isLoopback();
+    return !address.isNull() && (address.isLoopback() || address.isLinkLocal());
 }
 
 // A proxy address as the environment gives it; nullopt when refused.
@@ -185,7 +187,7 @@ bool bypassesProxy(const QUrl& address, const ProxyInputs& inputs)
         if (entryMatches(entry, host))
             return true;
     }
-    return isLoopback(host) && !loopbackGoesThroughProxy(inputs);
+    return isImplicitlyDirect(host) && !loopbackGoesThroughProxy(inputs);
 }
 
 ProxyRoute proxyServerFor(const QUrl& address, const ProxyInputs& inputs)
@@ -245,7 +247,8 @@ QByteArray curlNoProxyList(const ProxyInputs& inputs)
     QStringList list = entries;
     if (!loopbackGoesThroughProxy(inputs))
         list << QStringLiteral("localhost") << QStringLiteral("127.0.0.0/8")
-             << QStringLiteral("::1");
+             << QStringLiteral("::1") << QStringLiteral("169.254.0.0/16")
+             << QStringLiteral("fe80::/10");
     return list.join(QLatin1Char(',')).toLocal8Bit();
 }
 

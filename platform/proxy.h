@@ -20,8 +20,9 @@ namespace kest {
 //    rules: "*" is every host, "example.com" and ".example.com" are that
 //    domain and every name under it, an address or a block (10.0.0.0/8,
 //    fe80::/10) is every address in it. And loopback (localhost, *.localhost,
-//    127.0.0.0/8, ::1), as the browser engine bypasses it on its own: unless
-//    the engine's bypass list (QTWEBENGINE_CHROMIUM_FLAGS
+//    127.0.0.0/8, ::1) and link-local addresses (169.254.0.0/16, fe80::/10),
+//    as the browser engine bypasses them on its own: unless the engine's
+//    bypass list (QTWEBENGINE_CHROMIUM_FLAGS
 //    --proxy-bypass-list) holds "<-loopback>", which then counts for the
 //    downloads too.
 // 2. The system's proxy for the address as Qt resolves it

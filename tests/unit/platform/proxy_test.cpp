@@ -102,6 +102,7 @@ TEST(Proxy, OneDecisionPerAddress)
         { "loopback direct", {}, { systemHttp }, "http://127.0.0.2:8080/", "", false },
         { "localhost direct", {}, { systemHttp }, "http://a.localhost/", "", false },
         { "::1 direct", {}, { systemHttp }, "http://[::1]:8080/", "", false },
+        { "link-local direct", {}, { systemHttp }, "http://169.254.1.1/", "", false },
         { "<-loopback> sends loopback through the proxy",
             { { "QTWEBENGINE_CHROMIUM_FLAGS", kTowardLoopback } }, { systemHttp },
             "http://127.0.0.1:8080/", "http://sys:3128", false },
@@ -131,7 +132,8 @@ TEST(Proxy, BothStacksGetTheSameBypassRules)
         QStringList({ QStringLiteral("--proxy-server=http://p:3128"),
             QStringLiteral("--proxy-bypass-list=example.com;*.example.com;10.0.0.0/8;[::1]") }));
     EXPECT_EQ(kest::curlNoProxyList(inputs.get()),
-        QByteArray("example.com,10.0.0.0/8,::1,localhost,127.0.0.0/8,::1"));
+        QByteArray(
+            "example.com,10.0.0.0/8,::1,localhost,127.0.0.0/8,::1,169.254.0.0/16,fe80::/10"));
 
     inputs.env["QTWEBENGINE_CHROMIUM_FLAGS"] = kTowardLoopback;
     EXPECT_EQ(kest::chromiumBypassRules(inputs.get()).last(), QStringLiteral("<-loopback>"));
