@@ -3,8 +3,8 @@
 // X like a player. Screenshots land in the test's artefact folder.
 #include "platform/deploy.h"
 #include "tests/e2e/startup/x11tools.h"
-#include "tests/support/testenv.h"
 #include "tests/support/proxy_servers.h"
+#include "tests/support/testenv.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>
