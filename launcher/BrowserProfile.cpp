@@ -2,12 +2,15 @@
 
 #include "launcher/BrowserPage.h"
 #include "launcher/CacheMain.h"
+#include "platform/deploy.h"
+#include "platform/proxy.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
+#include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 
@@ -44,6 +47,9 @@ QWebEngineProfile* browserProfile()
         return g_profile;
     if (!QCoreApplication::instance())
         return nullptr;
+    // The engine starts with the first profile and reads its proxy then: the
+    // pages go the way the update downloads go.
+    routeBrowserThroughProxy(QUrl(hostOrigin(loginHost()) + QLatin1Char('/')));
     auto* profile = new QWebEngineProfile(QStringLiteral("kest"));
     profile->setPersistentStoragePath(storageFolder(QStandardPaths::GenericDataLocation));
     profile->setCachePath(storageFolder(QStandardPaths::GenericCacheLocation));

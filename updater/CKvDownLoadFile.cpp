@@ -1,6 +1,7 @@
 #include "updater/CKvDownLoadFile.h"
 
 #include "platform/eventlog.h"
+#include "platform/proxy.h"
 #include "updater/core/signature.h"
 
 #include <QCoreApplication>
@@ -222,8 +223,12 @@ bool CKvDownLoadFile::Transfer::prepare()
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects);
     curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, static_cast<long>(kBlockSize));
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, m_headers.get());
-    // Proxies: nothing to set. libcurl reads http_proxy, https_proxy (or HTTPS_PROXY),
-    // all_proxy and no_proxy from the environment by default.
+    // The proxy the pages use too (kest::proxyFor), spelled out so that libcurl reads none of
+    // its own variables: "" is direct. The bypass list covers the hosts of redirects.
+    const QByteArray proxy = proxyFor(url).curlProxy();
+    const QByteArray noProxy = curlNoProxyList(ProxyInputs::live());
+    curl_easy_setopt(easy, CURLOPT_PROXY, proxy.constData());
+    curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxy.constData());
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     // libcurl's connect timer counts wall time, the owner's handlers included; the transfer
     // keeps its own clock (waitForNetwork) and puts libcurl's out of the way.

@@ -3,6 +3,7 @@
 // X like a player. Screenshots land in the test's artefact folder.
 #include "platform/deploy.h"
 #include "tests/e2e/startup/x11tools.h"
+#include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
 
 #include <QDBusConnection>
@@ -310,6 +311,47 @@ TEST_F(StartupTest, LoginWindowsShowThePageOverTheArtworkAndTheFormHandsTheAddre
     pressKey(QStringLiteral("Return"));
     expectHandOver(QStringLiteral("tester"));
     EXPECT_TRUE(m_demo->logText().contains(QLatin1String("POST /pcLogin/login")));
+}
+
+// The login page, the game page and the update check all through a real
+// proxy that the player's environment names. The demo platform is on
+// loopback, which both network stacks reach directly on their own (as the
+// browser engine always does); the test alone adds the engine's
+// "<-loopback>" bypass rule, which the launcher honours for its downloads
+// too, so that loopback counts as any other host.
+TEST_F(StartupTest, PagesAndTheUpdateCheckGoThroughTheProxy)
+{
+    kest::test::TinyProxy proxy;
+    ASSERT_TRUE(proxy.start()) << qPrintable(proxy.error());
+    startDemo();
+    QProcessEnvironment& env = launcher().environment();
+    for (const char* name : { "no_proxy", "NO_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+             "ALL_PROXY", "HTTP_PROXY" })
+        env.remove(QLatin1String(name));
+    env.insert(QStringLiteral("http_proxy"), proxy.url());
+    env.insert(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"),
+        env.value(QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"))
+            + QStringLiteral(" --proxy-bypass-list=<-loopback>"));
+    startLauncher();
+    const QList<XWindow> login = waitForLoginWindows();
+    ASSERT_EQ(login.size(), 2);
+    waitForPage(login[0].geometry.topLeft());
+    typeText(QStringLiteral("tester"));
+    pressKey(QStringLiteral("Return"));
+    expectHandOver(QStringLiteral("tester"));
+
+    proxy.keepLog(artifact(QStringLiteral("tinyproxy.log")));
+    const QString platform = QStringLiteral("http://") + m_demo->host();
+    for (const QString& path : { QStringLiteral("/gamehome/kest/update.txt"),
+             QStringLiteral("/pcLogin/"), QStringLiteral("/game/tester") }) {
+        EXPECT_TRUE(proxy.forwarded(platform + path))
+            << qPrintable(path) << " not through the proxy:\n"
+            << proxy.requests().join(QLatin1Char('\n')).toStdString();
+    }
+    EXPECT_TRUE(launcher().eventLog().contains(
+        QStringLiteral("proxy: pages: --proxy-server=%1 --proxy-bypass-list=<-loopback>")
+            .arg(proxy.url())))
+        << qPrintable(launcher().eventLog());
 }
 
 TEST_F(StartupTest, MinimizeLinkHidesBothWindowsAndExitLinkEnds)

@@ -2,6 +2,7 @@
 // named after the fault it causes.
 #include "tests/integration/downloader/downloader_fixture.h"
 
+#include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
 
 #include <QElapsedTimer>
@@ -256,6 +257,49 @@ TEST_F(DownloaderTest, ProxyComesFromTheEnvironment)
     EXPECT_TRUE(m_faults.lastRequest(QStringLiteral("/via-proxy"))
                     .startsWith("GET http://kest-origin.invalid/via-proxy "));
     EXPECT_EQ(readFile(outPath(QStringLiteral("p"))), QByteArray("proxied"));
+}
+
+// An update file through a real proxy on loopback. Loopback goes direct, as in the browser
+// engine, unless the engine's bypass list holds "<-loopback>": then both stacks send it
+// through the proxy.
+TEST_F(DownloaderTest, UpdateFilesGoThroughTheProxyThePagesUse)
+{
+    TinyProxy proxy;
+    ASSERT_TRUE(proxy.start()) << proxy.error().toStdString();
+    m_faults.route(QStringLiteral("/files/data.pak"), { Step::head(200, 7), Step::raw("payload") });
+    const QString url = m_faults.url(QStringLiteral("/files/data.pak"));
+    std::map<std::string, QByteArray> env { { "http_proxy", proxy.url().toLatin1() },
+        { "no_proxy", {} }, { "NO_PROXY", {} }, { "QTWEBENGINE_CHROMIUM_FLAGS", {} } };
+    {
+        const ScopedEnvironment direct(env);
+        ASSERT_TRUE(download(url, outPath(QStringLiteral("direct.pak"))));
+    }
+    EXPECT_FALSE(proxy.forwarded(url)) << proxy.log().constData();
+
+    env["QTWEBENGINE_CHROMIUM_FLAGS"] = "--proxy-bypass-list=<-loopback>";
+    {
+        const ScopedEnvironment proxied(env);
+        ASSERT_TRUE(download(url, outPath(QStringLiteral("data.pak"))));
+    }
+    EXPECT_EQ(readFile(outPath(QStringLiteral("data.pak"))), QByteArray("payload"));
+    EXPECT_TRUE(proxy.forwarded(url)) << proxy.log().constData();
+    proxy.keepLog(artifactDir(QStringLiteral("downloader")) + QStringLiteral("/tinyproxy.log"));
+}
+
+// A socks5 proxy is used too; the proxy, not kest, resolves the name (as the engine's socks5).
+TEST_F(DownloaderTest, UpdateFilesGoThroughASocksProxy)
+{
+    SocksProxy proxy;
+    ASSERT_TRUE(proxy.start()) << proxy.error().toStdString();
+    m_faults.route(QStringLiteral("/files/socks.pak"), { Step::head(200, 5), Step::raw("socks") });
+    const ScopedEnvironment env({ { "http_proxy", proxy.url().toLatin1() }, { "no_proxy", {} },
+        { "NO_PROXY", {} }, { "QTWEBENGINE_CHROMIUM_FLAGS", "--proxy-bypass-list=<-loopback>" } });
+    ASSERT_TRUE(download(QStringLiteral("http://localhost:%1/files/socks.pak").arg(m_faults.port()),
+        outPath(QStringLiteral("socks.pak"))));
+    EXPECT_EQ(readFile(outPath(QStringLiteral("socks.pak"))), QByteArray("socks"));
+    EXPECT_TRUE(
+        proxy.log().contains(QStringLiteral("connected to localhost:%1").arg(m_faults.port())))
+        << proxy.log().toStdString();
 }
 
 // Time in the owner's handlers is not waiting on the network: a modal question longer than
