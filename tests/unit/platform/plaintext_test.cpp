@@ -16,6 +16,8 @@
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcTestCategory, "qt.test.category")
+
 struct AddressRow {
     const char* name;
     QString address;
@@ -145,7 +147,7 @@ TEST(EventLog, TheJournalGetsEachLineOnceWithItsLevel)
     kest::logEvent(QStringLiteral("worked around"));
     kest::logEvent(kest::EventLevel::Error, QStringLiteral("stopped"));
     qWarning("from Qt");
-    qCCritical(QLoggingCategory("qt.test.category")) << "critical";
+    qCCritical(lcTestCategory) << "critical";
     qInstallMessageHandler(nullptr);
     qunsetenv("JOURNAL_STREAM");
     if (!sink.isEmpty())
