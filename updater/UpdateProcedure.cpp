@@ -107,8 +107,12 @@ UpdateProcedure::Outcome UpdateProcedure::run()
     const std::string& launcher = listed.files.back().fileName;
     if (names.empty()) {
         transaction.rollback(); // every file is already the listed one
-    } else if (!transaction.commit(names, names.back() == launcher)) {
-        return failWith(QString::fromStdString(transaction.error()));
+    } else {
+        transaction.setStepHook(m_commitStepHook);
+        if (!transaction.commit(names, names.back() == launcher)) {
+            const Outcome outcome = failWith(QString::fromStdString(transaction.error()));
+            return transaction.leftUnfinished() ? Outcome::RollbackFailed : outcome;
+        }
     }
 
     m_launcherToStart = QString::fromStdString(m_commandLine.installFolder + launcher);

@@ -351,6 +351,7 @@ bool InstallTransaction::commit(const std::vector<std::string>& fileNames, bool 
 bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool lastIsLauncher)
 {
     m_error.clear();
+    m_leftUnfinished = false;
     if (fileNames.empty())
         return fail("nothing to install");
     for (const std::string& name : fileNames) {
@@ -419,10 +420,12 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool 
     // From here on the journal says what to put back; a failure puts it back
     // from the list in hand, and leaves the journal when that fails too.
     const auto putBack = [&](std::string why) {
-        if (restore(entries))
+        if (restore(entries)) {
             removeStaging();
-        else
+        } else {
+            m_leftUnfinished = true;
             why += "; not every file could be put back: the journal stays for the next run";
+        }
         return fail(why);
     };
     // Move in the order of the list; the launcher, listed last, goes last.

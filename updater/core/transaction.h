@@ -74,6 +74,11 @@ public:
     // Drops what was staged; the install folder stays as it was.
     void rollback();
 
+    // The last commit failed after files were moved and not every one could
+    // be put back: the folder is neither version, and its journal waits for
+    // the next recover(). Any other failure left the folder as it was.
+    bool leftUnfinished() const { return m_leftUnfinished; }
+
     const std::string& error() const { return m_error; }
     std::string stagingFolder() const;
 
@@ -106,6 +111,7 @@ private:
     StepHook m_hook;
     int m_lockFd = -1;
     bool m_busy = false;
+    bool m_leftUnfinished = false;
 };
 
 } // namespace kest::update

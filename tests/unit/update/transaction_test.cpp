@@ -136,6 +136,7 @@ TEST(InstallTransaction, ARenameThatFailsPutsEverythingBack)
     });
     EXPECT_FALSE(t.commit(install.names));
     EXPECT_NE(t.error().find("kest"), std::string::npos) << t.error();
+    EXPECT_FALSE(t.leftUnfinished());
     EXPECT_EQ(snapshot(install.folder), install.before);
 }
 
