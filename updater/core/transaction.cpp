@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -92,6 +94,37 @@ std::string printable(const std::string& name)
     return out;
 }
 
+// A listed name as its download is staged: bytes outside printable ASCII, and "%"
+// itself, as %XX. The name is carried as bytes from the manifest to the install folder
+// (a platform's manifest may be in its own code page), while the download goes through
+// Qt, whose file names are Unicode and lose bytes that are not UTF-8; the staged name
+// is plain ASCII and goes through unchanged. Should it grow past a file name's limit,
+// "%%" and a 64-bit FNV-1a of the name stand in, which escaping never starts with.
+std::string stagedName(const std::string& name)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > 0x20 && byte < 0x7f && byte != '%') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        }
+    }
+    if (out.size() <= NAME_MAX)
+        return out;
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    out = "%%";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        out += kHex[(hash >> shift) & 0xf];
+    return out;
+}
+
 std::string unescape(const std::string& text)
 {
     std::string out;
@@ -167,7 +200,7 @@ std::string InstallTransaction::stagingFolder() const
 
 std::string InstallTransaction::stagedPath(const std::string& fileName) const
 {
-    return stagingFolder() + "/new/" + fileName;
+    return stagingFolder() + "/new/" + stagedName(fileName);
 }
 
 void InstallTransaction::step(const char* name)
@@ -258,7 +291,7 @@ bool InstallTransaction::restore(const std::vector<Entry>& entries)
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         const std::string target = m_folder + it->name;
         const std::string old = stagingFolder() + "/old/" + it->name;
-        const std::string staged = stagingFolder() + "/new/" + it->name;
+        const std::string staged = stagedPath(it->name);
         if (it->existed) {
             if (exists(old) && ::rename(old.c_str(), target.c_str()) != 0)
                 ok = false;

@@ -7,7 +7,7 @@
 //
 // Everything lives in a hidden staging folder inside the install folder (the
 // same file system, so renames are atomic):
-//   <install>/.kest-update/new/<name>   downloaded files, complete
+//   <install>/.kest-update/new/<name>   downloaded files, complete (the name escaped)
 //   <install>/.kest-update/old/<name>   hard links to the files they replace
 //   <install>/.kest-update/journal      what a commit is doing
 // A commit links each current file into old/, writes the journal, renames
@@ -58,7 +58,9 @@ public:
     // folder cannot be written.
     bool begin();
 
-    // Where the download of `fileName` goes before the commit.
+    // Where the download of `fileName` goes before the commit. Plain ASCII whatever bytes
+    // the name holds (they are escaped), so it survives Qt's Unicode file names; the commit
+    // moves it to the name itself, byte for byte.
     std::string stagedPath(const std::string& fileName) const;
 
     // Moves the staged files into place in the order given (the last is the
