@@ -5,10 +5,12 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,11 +47,23 @@ bool isRealFolder(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Read, never set: umask(2) can only be read by changing it, and for that moment a
+// file another thread creates would get the temporary mask. Linux shows it in
+// /proc/self/status (since 4.7); without that, the common 022.
 mode_t currentUmask()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            try {
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+            } catch (const std::exception&) {
+                break;
+            }
+        }
+    }
+    return 022;
 }
 
 std::string errnoText()

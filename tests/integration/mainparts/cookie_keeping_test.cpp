@@ -6,8 +6,10 @@
 #include "launcher/CacheMain.h"
 #include "tests/support/tls.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSslCertificate>
+#include <QStandardPaths>
 #include <QTest>
 #include <QWebEngineCertificateError>
 #include <QWebEngineCookieStore>
@@ -23,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -130,6 +133,31 @@ bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
         && a.isSessionCookie() == b.isSessionCookie()
         && a.expirationDate().toSecsSinceEpoch() == b.expirationDate().toSecsSinceEpoch()
         && a.sameSitePolicy() == b.sameSitePolicy();
+}
+
+mode_t modeOf(const QString& path)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// The profile's folders hold the session cookies: the player's alone, also when an
+// earlier version left them open. (Runs first, before any test made the profile.)
+TEST(BrowserProfileFolders, ArePrivate)
+{
+    const QString folders[] = {
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + QStringLiteral("/kest/browser"),
+        QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation)
+            + QStringLiteral("/kest/browser"),
+    };
+    for (const QString& folder : folders) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+    }
+    ASSERT_NE(browserProfile(), nullptr);
+    for (const QString& folder : folders)
+        EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
 }
 
 class CookieKeepingTest : public ::testing::Test {
