@@ -155,6 +155,55 @@ std::string unescape(const std::string& text)
 
 } // namespace
 
+std::string journalText(const std::string& state, const std::vector<JournalEntry>& entries)
+{
+    std::string text = "kest-update-journal 1\n" + state + '\n';
+    for (const JournalEntry& e : entries) {
+        text += e.existed ? '1' : '0';
+        text += ' ' + escape(e.name) + '\n';
+    }
+    return text + "end\n";
+}
+
+JournalText parseJournal(std::istream& in)
+{
+    JournalText journal;
+    const auto absent = [&journal] {
+        journal = {};
+        return journal;
+    };
+    std::string header;
+    if (!std::getline(in, header) || header != "kest-update-journal 1"
+        || !std::getline(in, journal.state))
+        return absent();
+    std::string line;
+    bool ended = false;
+    while (std::getline(in, line)) {
+        if (line == "end") {
+            ended = true;
+            break;
+        }
+        if (line.size() < 3 || (line[0] != '0' && line[0] != '1') || line[1] != ' ')
+            return absent();
+        journal.entries.push_back({ unescape(line.substr(2)), line[0] == '1' });
+    }
+    // A journal is renamed into place whole, so a torn one is not ours.
+    if (!ended || (journal.state != "committing" && journal.state != "committed"))
+        return absent();
+    // Whole, yet naming something a commit never takes: planted or damaged.
+    // Acting on any of it could rename or delete outside the install folder.
+    for (const JournalEntry& e : journal.entries) {
+        if (!InstallTransaction::isPlainFileName(e.name)) {
+            journal.verdict = JournalText::Verdict::Refused;
+            journal.refused = "it names \"" + printable(e.name)
+                + "\", which is not a file name of the install folder";
+            return journal;
+        }
+    }
+    journal.verdict = JournalText::Verdict::Readable;
+    return journal;
+}
+
 InstallTransaction::InstallTransaction(std::string installFolder)
     : m_folder(std::move(installFolder))
 {
@@ -235,10 +284,7 @@ bool InstallTransaction::writeJournal(const std::string& state, const std::vecto
     const std::string temp = path + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << "kest-update-journal 1\n" << state << '\n';
-        for (const Entry& e : entries)
-            out << (e.existed ? '1' : '0') << ' ' << escape(e.name) << '\n';
-        out << "end\n";
+        out << journalText(state, entries);
         out.flush();
         if (!out)
             return fail("cannot write the journal: " + errnoText());
@@ -259,31 +305,15 @@ InstallTransaction::Journal InstallTransaction::readJournal(
     std::ifstream in(stagingFolder() + "/" + kJournal, std::ios::binary);
     if (!in)
         return Journal::Absent;
-    std::string header;
-    if (!std::getline(in, header) || header != "kest-update-journal 1" || !std::getline(in, state))
+    JournalText journal = parseJournal(in);
+    switch (journal.verdict) {
+    case JournalText::Verdict::Absent:
         return Journal::Absent;
-    std::string line;
-    bool ended = false;
-    while (std::getline(in, line)) {
-        if (line == "end") {
-            ended = true;
-            break;
-        }
-        if (line.size() < 3 || (line[0] != '0' && line[0] != '1') || line[1] != ' ')
-            return Journal::Absent;
-        entries.push_back({ unescape(line.substr(2)), line[0] == '1' });
-    }
-    // A journal is renamed into place whole, so a torn one is not ours.
-    if (!ended || (state != "committing" && state != "committed"))
-        return Journal::Absent;
-    // Whole, yet naming something a commit never takes: planted or damaged.
-    // Acting on any of it could rename or delete outside the install folder.
-    for (const Entry& e : entries) {
-        if (!isPlainFileName(e.name)) {
-            refused = "it names \"" + printable(e.name)
-                + "\", which is not a file name of the install folder";
-            return Journal::Refused;
-        }
+    case JournalText::Verdict::Refused:
+        refused = journal.refused;
+        return Journal::Refused;
+    case JournalText::Verdict::Readable:
+        break;
     }
     // Putting back renames out of old/: it must not lead anywhere else.
     const std::string old = stagingFolder() + "/old";
@@ -291,6 +321,8 @@ InstallTransaction::Journal InstallTransaction::readJournal(
         refused = "old/ is not a folder of its own";
         return Journal::Refused;
     }
+    state = std::move(journal.state);
+    entries = std::move(journal.entries);
     return Journal::Readable;
 }
 

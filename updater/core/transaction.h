@@ -26,7 +26,31 @@
 #include <string>
 #include <vector>
 
+#include <istream>
+
 namespace kest::update {
+
+// One line of the journal: a name the commit moves in, and whether a file of
+// that name was there before (and was kept in old/).
+struct JournalEntry {
+    std::string name;
+    bool existed = false;
+    bool operator==(const JournalEntry&) const = default;
+};
+
+// A journal as its bytes alone say: whole and ours (Readable), torn or not ours
+// (Absent: a commit renames it into place whole), or whole yet naming something
+// that is no file name of the install folder (Refused, why in `refused`).
+struct JournalText {
+    enum class Verdict { Absent, Readable, Refused };
+    Verdict verdict = Verdict::Absent;
+    std::string state; // "committing" or "committed"
+    std::vector<JournalEntry> entries;
+    std::string refused;
+};
+JournalText parseJournal(std::istream& in);
+// The bytes a commit writes for `state` and `entries`; parseJournal reads them back.
+std::string journalText(const std::string& state, const std::vector<JournalEntry>& entries);
 
 class InstallTransaction final {
 public:
@@ -85,10 +109,7 @@ public:
     std::string stagingFolder() const;
 
 private:
-    struct Entry {
-        std::string name;
-        bool existed = false;
-    };
+    using Entry = JournalEntry;
     bool moveIn(const std::vector<std::string>& fileNames, bool lastIsLauncher);
     bool lock();
     void unlock();
