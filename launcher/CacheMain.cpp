@@ -35,7 +35,8 @@ QUrl originOf(const QNetworkCookie& cookie)
 // attribute, which would turn a host-only cookie into one every subdomain gets,
 // and makes the engine refuse a __Host- cookie outright. So a host-only cookie
 // goes back without a domain, from an origin of its own host; Secure ones from
-// https, as the engine takes them from no other scheme.
+// https, as the engine takes them from no other scheme. (SameSite cannot be
+// kept: Qt WebEngine 6.4 reports every cookie with the default policy.)
 void putBack(QWebEngineCookieStore* store, const QNetworkCookie& cookie)
 {
     QNetworkCookie exact = cookie;

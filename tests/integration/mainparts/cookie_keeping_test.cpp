@@ -126,6 +126,8 @@ private:
     std::vector<std::string> m_log;
 };
 
+// Every attribute the engine reports. (Qt WebEngine 6.4 reports no SameSite: it is
+// Default on both sides there, and a cookie put back gets the engine's default.)
 bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
 {
     return a.name() == b.name() && a.value() == b.value() && a.domain() == b.domain()
