@@ -6,9 +6,9 @@
 #include "updater/core/signature.h"
 #include "updater/core/transaction.h"
 
-#include <sys/stat.h>
-
 #include <QStringDecoder>
+
+#include <sys/stat.h>
 
 namespace kest {
 
