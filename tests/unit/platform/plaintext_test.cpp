@@ -145,7 +145,9 @@ TEST(EventLog, TheJournalGetsEachLineOnceWithItsLevel)
     kest::logEvent(QStringLiteral("worked around"));
     kest::logEvent(kest::EventLevel::Error, QStringLiteral("stopped"));
     qWarning("from Qt");
-    qCCritical(QLoggingCategory("qt.test.category")) << "critical";
+    // Named: the macro reads the category after a temporary would be gone.
+    const QLoggingCategory category("qt.test.category");
+    qCCritical(category) << "critical";
     qInstallMessageHandler(nullptr);
     qunsetenv("JOURNAL_STREAM");
     if (!sink.isEmpty())
