@@ -5,14 +5,22 @@
 #include "platform/deploy.h"
 #include "platform/proxy.h"
 
+#include "platform/eventlog.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QSet>
 #include <QStandardPaths>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace kest {
 
@@ -33,10 +41,24 @@ void releaseProfileAtExit()
     g_profile = nullptr;
 }
 
+// The profile's folders hold the session cookies: this user's alone (0700),
+// whatever the umask, and put right when an earlier version made them open.
 QString storageFolder(QStandardPaths::StandardLocation location)
 {
-    return QDir(QStandardPaths::writableLocation(location))
-        .filePath(QStringLiteral("kest/browser"));
+    const QString parent
+        = QDir(QStandardPaths::writableLocation(location)).filePath(QStringLiteral("kest"));
+    const QString folder = parent + QStringLiteral("/browser");
+    QDir().mkpath(parent);
+    const QByteArray native = QFile::encodeName(folder);
+    if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST)
+        logEvent(QStringLiteral("browser profile: cannot create %1: %2")
+                     .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+    struct stat st { };
+    if (::lstat(native.constData(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & 077) != 0 && ::chmod(native.constData(), 0700) != 0)
+        logEvent(QStringLiteral("browser profile: cannot make %1 private: %2")
+                     .arg(folder, QString::fromLocal8Bit(std::strerror(errno))));
+    return folder;
 }
 
 } // namespace

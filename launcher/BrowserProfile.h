@@ -8,9 +8,9 @@ namespace kest {
 // The program's one browser profile, shared by the login windows and every
 // game page so that the login's cookies reach the game pages. It is named
 // "kest" and kept on disk: persistent data under $XDG_DATA_HOME/kest/browser,
-// the HTTP cache under $XDG_CACHE_HOME/kest/browser. Created on first use (the
-// application object must exist), owned by the application and deleted when
-// the application object goes, after the pages.
+// the HTTP cache under $XDG_CACHE_HOME/kest/browser, both folders mode 0700. Created on first use
+// (the application object must exist), owned by the application and deleted when the application
+// object goes, after the pages.
 QWebEngineProfile* browserProfile();
 
 // Every page made on the profile is registered here. The profile must outlive

@@ -30,6 +30,21 @@ QUrl originOf(const QNetworkCookie& cookie)
     return origin;
 }
 
+// The engine reports a host-only cookie with its host as domain() and a domain
+// cookie with a leading dot. setCookie() writes domain() back as a Domain
+// attribute, which would turn a host-only cookie into one every subdomain gets,
+// and makes the engine refuse a __Host- cookie outright. So a host-only cookie
+// goes back without a domain, from an origin of its own host; Secure ones from
+// https, as the engine takes them from no other scheme. (SameSite cannot be
+// kept: Qt WebEngine 6.4 reports every cookie with the default policy.)
+void putBack(QWebEngineCookieStore* store, const QNetworkCookie& cookie)
+{
+    QNetworkCookie exact = cookie;
+    if (!cookie.domain().startsWith(QLatin1Char('.')))
+        exact.setDomain(QString());
+    store->setCookie(exact, originOf(cookie));
+}
+
 QNetworkCookie probeCookie(int value)
 {
     QNetworkCookie probe(QByteArray(cache::kProbeName), QByteArray::number(value));
@@ -143,7 +158,7 @@ private:
         store->deleteCookie(probe, originOf(probe));
         if (CookieKeeper* keeper = CookieKeeper::watch(m_profile)) {
             for (const QNetworkCookie& cookie : keeper->cookies())
-                store->setCookie(cookie, originOf(cookie));
+                putBack(store, cookie);
         }
         // Cookies are set in order on one channel; whatever the pages ask
         // for from now on sees them.

@@ -80,6 +80,8 @@ public:
         , m_pump(owner->m_pump)
         , m_connectTimeout(owner->m_connectTimeout)
         , m_stallTimeout(owner->m_stallTimeout)
+        , m_lowSpeedLimit(owner->m_lowSpeedLimit)
+        , m_lowSpeedTime(owner->m_lowSpeedTime)
         , m_url(url)
         , m_target(target)
         , m_hidden(hidden)
@@ -101,6 +103,9 @@ private:
 
     bool prepare();
     bool waitForNetwork();
+    bool aboveTheFloor(Clock::time_point now);
+    // Leaves time spent in the owner's code since `start` out of every network clock.
+    void leaveOut(Clock::time_point start);
     bool acceptBody(const char* data, size_t length);
     bool startBody();
     bool createTemporary();
@@ -118,6 +123,8 @@ private:
     const EventPump m_pump;
     const std::chrono::milliseconds m_connectTimeout;
     const std::chrono::milliseconds m_stallTimeout;
+    const qint64 m_lowSpeedLimit;
+    const std::chrono::milliseconds m_lowSpeedTime;
     const QString m_url;
     const QString m_target;
     const bool m_hidden;
@@ -138,6 +145,11 @@ private:
     // handlers, so that time never counts toward a time-out.
     Clock::time_point m_progressAt;
     Clock::time_point m_lastPumpAt;
+    // The low-speed floor's current window: its start (moved on like m_progressAt) and the
+    // bytes received, headers included, when it started.
+    Clock::time_point m_floorAt;
+    qint64 m_floorBytes = 0;
+    qint64 m_received = 0;
 
     bool m_started = false;
     qint64 m_total = 0;
@@ -270,9 +282,39 @@ bool CKvDownLoadFile::Transfer::run()
     }
 }
 
+bool CKvDownLoadFile::Transfer::aboveTheFloor(Clock::time_point now)
+{
+    if (!m_connected || m_lowSpeedLimit <= 0 || now - m_floorAt < m_lowSpeedTime)
+        return true;
+    const qint64 got = m_received - m_floorBytes;
+    const qint64 seconds = std::max<qint64>(1, m_lowSpeedTime.count() / 1000);
+    if (got * 1000 < m_lowSpeedLimit * m_lowSpeedTime.count()) {
+        return fail(QStringLiteral("%1 bytes in %2 ms, below the floor of %3 bytes/s over %4 s, "
+                                   "after %5 of %6 bytes (low-speed time-out)")
+                        .arg(got)
+                        .arg(millis(now - m_floorAt))
+                        .arg(m_lowSpeedLimit)
+                        .arg(seconds)
+                        .arg(m_accepted)
+                        .arg(m_started ? QString::number(m_total) : QStringLiteral("?")));
+    }
+    m_floorAt = now;
+    m_floorBytes = m_received;
+    return true;
+}
+
+void CKvDownLoadFile::Transfer::leaveOut(Clock::time_point start)
+{
+    const Clock::duration spent = Clock::now() - start;
+    m_progressAt += spent;
+    m_floorAt += spent;
+}
+
 bool CKvDownLoadFile::Transfer::waitForNetwork()
 {
     const Clock::time_point now = Clock::now();
+    if (!aboveTheFloor(now))
+        return false;
     const std::chrono::milliseconds limit = m_connected ? m_stallTimeout : m_connectTimeout;
     const Clock::duration waited = now - m_progressAt;
     if (waited >= limit) {
@@ -306,8 +348,8 @@ bool CKvDownLoadFile::Transfer::pump()
         m_pump();
     else
         defaultEventPump();
+    leaveOut(start);
     m_lastPumpAt = Clock::now();
-    m_progressAt += m_lastPumpAt - start;
     return !ownerWantsOut(QStringLiteral("an event-loop pass"));
 }
 
@@ -328,7 +370,9 @@ bool CKvDownLoadFile::Transfer::ownerWantsOut(const QString& where)
 
 size_t CKvDownLoadFile::Transfer::onHeader(char*, size_t size, size_t count, void* self)
 {
-    static_cast<Transfer*>(self)->m_progressAt = Clock::now();
+    auto* transfer = static_cast<Transfer*>(self);
+    transfer->m_progressAt = Clock::now();
+    transfer->m_received += static_cast<qint64>(size * count);
     return size * count;
 }
 
@@ -336,7 +380,8 @@ int CKvDownLoadFile::Transfer::onConnected(void* self, char*, char*, int, int)
 {
     auto* transfer = static_cast<Transfer*>(self);
     transfer->m_connected = true;
-    transfer->m_progressAt = Clock::now();
+    transfer->m_progressAt = transfer->m_floorAt = Clock::now();
+    transfer->m_floorBytes = transfer->m_received; // each connection gets a whole window
     return CURL_PREREQFUNC_OK;
 }
 
@@ -350,6 +395,7 @@ size_t CKvDownLoadFile::Transfer::onBody(char* data, size_t size, size_t count, 
 bool CKvDownLoadFile::Transfer::acceptBody(const char* data, size_t length)
 {
     m_progressAt = Clock::now();
+    m_received += static_cast<qint64>(length);
     if (!m_started && !startBody())
         return false;
     if (static_cast<qint64>(length) > m_total - m_accepted)
@@ -397,8 +443,11 @@ bool CKvDownLoadFile::Transfer::startBody()
     }
     m_started = true;
     m_total = length;
-    if (m_raiseEvent)
+    if (m_raiseEvent) {
+        const Clock::time_point start = Clock::now();
         emit m_owner->QueryFileInfo(m_total);
+        leaveOut(start);
+    }
     if (ownerWantsOut(QStringLiteral("QueryFileInfo")))
         return false;
     return createTemporary();
@@ -472,7 +521,9 @@ bool CKvDownLoadFile::Transfer::flushStage()
 bool CKvDownLoadFile::Transfer::blockDone()
 {
     if (m_raiseEvent) {
+        const Clock::time_point start = Clock::now();
         emit m_owner->Loading(m_accepted);
+        leaveOut(start);
         if (!m_owner)
             return fail(QStringLiteral("the downloader was destroyed during Loading"));
     }

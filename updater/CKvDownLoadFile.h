@@ -51,6 +51,16 @@ public:
     // No byte from an open connection for this long fails the transfer: long enough for a
     // loaded static file server or a bad mobile link, short enough that a dead one ends.
     static constexpr std::chrono::milliseconds kDefaultStallTimeout { 30000 };
+    // The low-speed floor: fewer bytes than kDefaultLowSpeedLimit per second over a whole
+    // kDefaultLowSpeedTime fails the transfer, however regularly they come. The stall time-out
+    // alone is reset by every byte, so a server that sends one byte every 29 s would keep an
+    // unattended update alive for ever. 1 KiB/s is below what a poor mobile link still
+    // sustains (a 2G link gives several KiB/s), and at that rate the largest update of the
+    // platform would take days: slower is no download. A minute is twice the stall time-out,
+    // so a pause that the stall time-out forgives, or a mobile hand-over, costs one window
+    // some bytes, not the transfer.
+    static constexpr qint64 kDefaultLowSpeedLimit = 1024; // bytes per second
+    static constexpr std::chrono::milliseconds kDefaultLowSpeedTime { 60000 };
     // While waiting on the network the owner's event loop gets a pass at least this often.
     static constexpr std::chrono::milliseconds kIdlePumpInterval { 20 };
 
@@ -72,6 +82,13 @@ public:
     std::chrono::milliseconds connectTimeout() const { return m_connectTimeout; }
     void setStallTimeout(std::chrono::milliseconds timeout) { m_stallTimeout = timeout; }
     std::chrono::milliseconds stallTimeout() const { return m_stallTimeout; }
+    // The low-speed floor, counted from the connection in windows of `time` (network time
+    // only, as above): fewer than bytesPerSecond * time bytes in one fails. 0: no floor.
+    void setLowSpeedFloor(qint64 bytesPerSecond, std::chrono::milliseconds time)
+    {
+        m_lowSpeedLimit = bytesPerSecond;
+        m_lowSpeedTime = time;
+    }
 
     // A response that announces more bytes than this fails before anything is written
     // (0: no bound). Stays until changed.
@@ -112,6 +129,8 @@ private:
     bool m_running = false;
     std::chrono::milliseconds m_connectTimeout = kDefaultConnectTimeout;
     std::chrono::milliseconds m_stallTimeout = kDefaultStallTimeout;
+    qint64 m_lowSpeedLimit = kDefaultLowSpeedLimit;
+    std::chrono::milliseconds m_lowSpeedTime = kDefaultLowSpeedTime;
     EventPump m_pump;
     qint64 m_sizeLimit = 0;
     qint64 m_expectedSize = -1;

@@ -36,6 +36,10 @@ constexpr int kCloseButtonSkin = 103;
 
 const QString UpdateFrm::kSuccessText = QStringLiteral("软件已升至最新版本！");
 const QString UpdateFrm::kFailureText = QStringLiteral("更新失败，原版本未做任何改动！");
+// Not "nothing was changed": some files are new and some old until the
+// launcher's next start puts the old ones back, which the player is told.
+const QString UpdateFrm::kRollbackFailedText
+    = QStringLiteral("更新失败，原版本未能完全恢复，下次启动时将自动恢复！");
 const QString UpdateFrm::kCancelQuestion = QStringLiteral("您是否要退出更新！");
 
 UpdateFrm::UpdateFrm(update::UpdaterCommandLine commandLine, QString manifestPath, QWidget* parent)
@@ -177,6 +181,9 @@ QString UpdateFrm::runUpdate()
         return m_procedure->launcherToStart();
     case UpdateProcedure::Outcome::Failed:
         MsgBox(this, kFailureText, kTitle, MsgIcon::Exclamation);
+        return m_procedure->launcherToStart();
+    case UpdateProcedure::Outcome::RollbackFailed:
+        MsgBox(this, kRollbackFailedText, kTitle, MsgIcon::Exclamation);
         return m_procedure->launcherToStart();
     case UpdateProcedure::Outcome::Cancelled:
         return m_procedure->launcherToStart();

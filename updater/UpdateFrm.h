@@ -34,12 +34,14 @@ public:
 
     UpdateProcedure::Outcome outcome() const { return m_outcome; }
     CKvDownLoadFile& downloader() { return *m_downfile; }
+    UpdateProcedure& procedure() { return *m_procedure; }
 
     // The progress bar holds 32-bit values: larger files are scaled down.
     static int scaledProgress(qint64 value, qint64 total);
 
     static const QString kSuccessText;
     static const QString kFailureText;
+    static const QString kRollbackFailedText;
     static const QString kCancelQuestion;
 
 protected:

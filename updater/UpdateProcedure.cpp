@@ -6,9 +6,52 @@
 #include "updater/core/signature.h"
 #include "updater/core/transaction.h"
 
+#include <QStringDecoder>
+
 #include <sys/stat.h>
 
 namespace kest {
+
+namespace {
+
+// A manifest's bytes as an address Qt carries unchanged: bytes above ASCII (a name in
+// the platform's code page) percent-encoded, so the server gets the bytes it listed.
+// The manifest has refused spaces and control bytes already.
+QString addressOf(const std::string& url)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    QByteArray out;
+    for (const char c : url) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        }
+    }
+    return QString::fromLatin1(out);
+}
+
+// A name for the window and the event log. Not UTF-8, it is most likely in the Chinese
+// code page platforms write their manifests in; the file itself keeps the bytes.
+QString displayName(const std::string& name)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8(QByteArrayView(name.data(), qsizetype(name.size())));
+    if (!utf8.hasError())
+        return text;
+    QStringDecoder chinese("GB18030");
+    if (chinese.isValid()) {
+        text = chinese(QByteArrayView(name.data(), qsizetype(name.size())));
+        if (!chinese.hasError())
+            return text;
+    }
+    return QString::fromUtf8(name.data(), qsizetype(name.size()));
+}
+
+} // namespace
 
 UpdateProcedure::UpdateProcedure(update::UpdaterCommandLine commandLine, QString manifestPath,
     CKvDownLoadFile& downloader, QObject* parent)
@@ -76,7 +119,7 @@ UpdateProcedure::Outcome UpdateProcedure::run()
 
     std::vector<std::string> names;
     for (const update::ManifestFile& file : listed.files) {
-        const QString name = QString::fromStdString(file.fileName);
+        const QString name = displayName(file.fileName);
         if (isInstalled(file)) {
             logInfo(QStringLiteral("update: %1 is unchanged; not downloaded").arg(name));
             continue;
@@ -88,7 +131,7 @@ UpdateProcedure::Outcome UpdateProcedure::run()
             m_downloader.setExpectedContent(file.size, QByteArray::fromStdString(file.sha256));
         else
             m_downloader.clearExpectedContent();
-        const bool ok = m_downloader.DownLoadFile(QString::fromStdString(file.url),
+        const bool ok = m_downloader.DownLoadFile(addressOf(file.url),
             QString::fromStdString(transaction.stagedPath(file.fileName)), false, true);
         m_downloader.clearExpectedContent();
         if (m_cancelled) {
@@ -98,8 +141,8 @@ UpdateProcedure::Outcome UpdateProcedure::run()
         }
         if (!ok) {
             transaction.rollback();
-            return failWith(QStringLiteral("the download of %1 from %2 failed")
-                                .arg(name, QString::fromStdString(file.url)));
+            return failWith(
+                QStringLiteral("the download of %1 from %2 failed").arg(name, addressOf(file.url)));
         }
         names.push_back(file.fileName);
     }
@@ -107,8 +150,12 @@ UpdateProcedure::Outcome UpdateProcedure::run()
     const std::string& launcher = listed.files.back().fileName;
     if (names.empty()) {
         transaction.rollback(); // every file is already the listed one
-    } else if (!transaction.commit(names, names.back() == launcher)) {
-        return failWith(QString::fromStdString(transaction.error()));
+    } else {
+        transaction.setStepHook(m_commitStepHook);
+        if (!transaction.commit(names, names.back() == launcher)) {
+            const Outcome outcome = failWith(QString::fromStdString(transaction.error()));
+            return transaction.leftUnfinished() ? Outcome::RollbackFailed : outcome;
+        }
     }
 
     m_launcherToStart = QString::fromStdString(m_commandLine.installFolder + launcher);

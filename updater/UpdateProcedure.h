@@ -1,6 +1,7 @@
 #pragma once
 
 #include "updater/core/manifest.h"
+#include "updater/core/transaction.h"
 
 #include <QObject>
 #include <QString>
@@ -24,6 +25,10 @@ public:
         Updated, // every file is in place; start launcherToStart()
         Cancelled, // the player stopped it; nothing changed; start the previous launcher
         Failed, // a download, the disk or the manifest failed; nothing changed
+        // Moving the files in failed and so did putting the old ones back: the
+        // folder holds some of each until the next start of either program
+        // finishes the recovery. Start the launcher, whose start does it.
+        RollbackFailed,
         NothingToDo, // no manifest to read: the updater ends quietly
     };
     Q_ENUM(Outcome)
@@ -43,6 +48,13 @@ public:
     // Why it failed, for the event log.
     QString error() const { return m_error; }
 
+    // Called at each step of the commit (see InstallTransaction::setStepHook):
+    // where tests put a fault at one precise moment of it.
+    void setCommitStepHook(update::InstallTransaction::StepHook hook)
+    {
+        m_commitStepHook = std::move(hook);
+    }
+
 signals:
     // A file's download starts; the window shows its name.
     void fileStarted(const QString& fileName);
@@ -59,6 +71,7 @@ private:
     bool m_cancelled = false;
     QString m_launcherToStart;
     QString m_error;
+    update::InstallTransaction::StepHook m_commitStepHook;
 };
 
 } // namespace kest

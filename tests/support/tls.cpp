@@ -33,7 +33,8 @@ TestCertificates::TestCertificates()
         QStringLiteral("-nodes") };
     QFile extensions(m_dir.filePath(QStringLiteral("server.ext")));
     m_valid = extensions.open(QIODevice::WriteOnly)
-        && extensions.write("subjectAltName=IP:127.0.0.1,IP:::1\n"
+        && extensions.write("subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost,DNS:a.localhost,"
+                            "DNS:b.a.localhost\n"
                             "basicConstraints=CA:FALSE\n"
                             "extendedKeyUsage=serverAuth\n")
             > 0;

@@ -1,9 +1,12 @@
 #pragma once
 
 // A certificate authority of the test's own and a server certificate it
-// issued for 127.0.0.1 and ::1, made with the openssl tool: the demo
-// platform serves https with them, and the programs trust them through
-// SSL_CERT_FILE as they would a company's or a staging platform's.
+// issued for 127.0.0.1, ::1, localhost, a.localhost and b.a.localhost, made
+// with the openssl tool: the demo platform serves https with them, and the
+// programs trust them through SSL_CERT_FILE as they would a company's or a
+// staging platform's. (The browser engine takes every *.localhost name for
+// loopback; cookie tests need names under a domain to tell host-only cookies
+// from domain ones.)
 
 #include <QString>
 #include <QStringList>

@@ -2,11 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,11 +47,23 @@ bool isRealFolder(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Read, never set: umask(2) can only be read by changing it, and for that moment a
+// file another thread creates would get the temporary mask. Linux shows it in
+// /proc/self/status (since 4.7); without that, the common 022.
 mode_t currentUmask()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("Umask:", 0) == 0) {
+            try {
+                return static_cast<mode_t>(std::stoul(line.substr(6), nullptr, 8) & 0777);
+            } catch (const std::exception&) {
+                break;
+            }
+        }
+    }
+    return 022;
 }
 
 std::string errnoText()
@@ -92,6 +108,37 @@ std::string printable(const std::string& name)
     return out;
 }
 
+// A listed name as its download is staged: bytes outside printable ASCII, and "%"
+// itself, as %XX. The name is carried as bytes from the manifest to the install folder
+// (a platform's manifest may be in its own code page), while the download goes through
+// Qt, whose file names are Unicode and lose bytes that are not UTF-8; the staged name
+// is plain ASCII and goes through unchanged. Should it grow past a file name's limit,
+// "%%" and a 64-bit FNV-1a of the name stand in, which escaping never starts with.
+std::string stagedName(const std::string& name)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte > 0x20 && byte < 0x7f && byte != '%') {
+            out += c;
+        } else {
+            out += '%';
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xf];
+        }
+    }
+    if (out.size() <= NAME_MAX)
+        return out;
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : name)
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    out = "%%";
+    for (int shift = 60; shift >= 0; shift -= 4)
+        out += kHex[(hash >> shift) & 0xf];
+    return out;
+}
+
 std::string unescape(const std::string& text)
 {
     std::string out;
@@ -107,6 +154,55 @@ std::string unescape(const std::string& text)
 }
 
 } // namespace
+
+std::string journalText(const std::string& state, const std::vector<JournalEntry>& entries)
+{
+    std::string text = "kest-update-journal 1\n" + state + '\n';
+    for (const JournalEntry& e : entries) {
+        text += e.existed ? '1' : '0';
+        text += ' ' + escape(e.name) + '\n';
+    }
+    return text + "end\n";
+}
+
+JournalText parseJournal(std::istream& in)
+{
+    JournalText journal;
+    const auto absent = [&journal] {
+        journal = {};
+        return journal;
+    };
+    std::string header;
+    if (!std::getline(in, header) || header != "kest-update-journal 1"
+        || !std::getline(in, journal.state))
+        return absent();
+    std::string line;
+    bool ended = false;
+    while (std::getline(in, line)) {
+        if (line == "end") {
+            ended = true;
+            break;
+        }
+        if (line.size() < 3 || (line[0] != '0' && line[0] != '1') || line[1] != ' ')
+            return absent();
+        journal.entries.push_back({ unescape(line.substr(2)), line[0] == '1' });
+    }
+    // A journal is renamed into place whole, so a torn one is not ours.
+    if (!ended || (journal.state != "committing" && journal.state != "committed"))
+        return absent();
+    // Whole, yet naming something a commit never takes: planted or damaged.
+    // Acting on any of it could rename or delete outside the install folder.
+    for (const JournalEntry& e : journal.entries) {
+        if (!InstallTransaction::isPlainFileName(e.name)) {
+            journal.verdict = JournalText::Verdict::Refused;
+            journal.refused = "it names \"" + printable(e.name)
+                + "\", which is not a file name of the install folder";
+            return journal;
+        }
+    }
+    journal.verdict = JournalText::Verdict::Readable;
+    return journal;
+}
 
 InstallTransaction::InstallTransaction(std::string installFolder)
     : m_folder(std::move(installFolder))
@@ -167,7 +263,7 @@ std::string InstallTransaction::stagingFolder() const
 
 std::string InstallTransaction::stagedPath(const std::string& fileName) const
 {
-    return stagingFolder() + "/new/" + fileName;
+    return stagingFolder() + "/new/" + stagedName(fileName);
 }
 
 void InstallTransaction::step(const char* name)
@@ -188,10 +284,7 @@ bool InstallTransaction::writeJournal(const std::string& state, const std::vecto
     const std::string temp = path + ".tmp";
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << "kest-update-journal 1\n" << state << '\n';
-        for (const Entry& e : entries)
-            out << (e.existed ? '1' : '0') << ' ' << escape(e.name) << '\n';
-        out << "end\n";
+        out << journalText(state, entries);
         out.flush();
         if (!out)
             return fail("cannot write the journal: " + errnoText());
@@ -212,31 +305,15 @@ InstallTransaction::Journal InstallTransaction::readJournal(
     std::ifstream in(stagingFolder() + "/" + kJournal, std::ios::binary);
     if (!in)
         return Journal::Absent;
-    std::string header;
-    if (!std::getline(in, header) || header != "kest-update-journal 1" || !std::getline(in, state))
+    JournalText journal = parseJournal(in);
+    switch (journal.verdict) {
+    case JournalText::Verdict::Absent:
         return Journal::Absent;
-    std::string line;
-    bool ended = false;
-    while (std::getline(in, line)) {
-        if (line == "end") {
-            ended = true;
-            break;
-        }
-        if (line.size() < 3 || (line[0] != '0' && line[0] != '1') || line[1] != ' ')
-            return Journal::Absent;
-        entries.push_back({ unescape(line.substr(2)), line[0] == '1' });
-    }
-    // A journal is renamed into place whole, so a torn one is not ours.
-    if (!ended || (state != "committing" && state != "committed"))
-        return Journal::Absent;
-    // Whole, yet naming something a commit never takes: planted or damaged.
-    // Acting on any of it could rename or delete outside the install folder.
-    for (const Entry& e : entries) {
-        if (!isPlainFileName(e.name)) {
-            refused = "it names \"" + printable(e.name)
-                + "\", which is not a file name of the install folder";
-            return Journal::Refused;
-        }
+    case JournalText::Verdict::Refused:
+        refused = journal.refused;
+        return Journal::Refused;
+    case JournalText::Verdict::Readable:
+        break;
     }
     // Putting back renames out of old/: it must not lead anywhere else.
     const std::string old = stagingFolder() + "/old";
@@ -244,6 +321,8 @@ InstallTransaction::Journal InstallTransaction::readJournal(
         refused = "old/ is not a folder of its own";
         return Journal::Refused;
     }
+    state = std::move(journal.state);
+    entries = std::move(journal.entries);
     return Journal::Readable;
 }
 
@@ -258,7 +337,7 @@ bool InstallTransaction::restore(const std::vector<Entry>& entries)
     for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
         const std::string target = m_folder + it->name;
         const std::string old = stagingFolder() + "/old/" + it->name;
-        const std::string staged = stagingFolder() + "/new/" + it->name;
+        const std::string staged = stagedPath(it->name);
         if (it->existed) {
             if (exists(old) && ::rename(old.c_str(), target.c_str()) != 0)
                 ok = false;
@@ -351,6 +430,7 @@ bool InstallTransaction::commit(const std::vector<std::string>& fileNames, bool 
 bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool lastIsLauncher)
 {
     m_error.clear();
+    m_leftUnfinished = false;
     if (fileNames.empty())
         return fail("nothing to install");
     for (const std::string& name : fileNames) {
@@ -419,10 +499,12 @@ bool InstallTransaction::moveIn(const std::vector<std::string>& fileNames, bool 
     // From here on the journal says what to put back; a failure puts it back
     // from the list in hand, and leaves the journal when that fails too.
     const auto putBack = [&](std::string why) {
-        if (restore(entries))
+        if (restore(entries)) {
             removeStaging();
-        else
+        } else {
+            m_leftUnfinished = true;
             why += "; not every file could be put back: the journal stays for the next run";
+        }
         return fail(why);
     };
     // Move in the order of the list; the launcher, listed last, goes last.

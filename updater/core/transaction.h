@@ -7,7 +7,7 @@
 //
 // Everything lives in a hidden staging folder inside the install folder (the
 // same file system, so renames are atomic):
-//   <install>/.kest-update/new/<name>   downloaded files, complete
+//   <install>/.kest-update/new/<name>   downloaded files, complete (the name escaped)
 //   <install>/.kest-update/old/<name>   hard links to the files they replace
 //   <install>/.kest-update/journal      what a commit is doing
 // A commit links each current file into old/, writes the journal, renames
@@ -26,7 +26,31 @@
 #include <string>
 #include <vector>
 
+#include <istream>
+
 namespace kest::update {
+
+// One line of the journal: a name the commit moves in, and whether a file of
+// that name was there before (and was kept in old/).
+struct JournalEntry {
+    std::string name;
+    bool existed = false;
+    bool operator==(const JournalEntry&) const = default;
+};
+
+// A journal as its bytes alone say: whole and ours (Readable), torn or not ours
+// (Absent: a commit renames it into place whole), or whole yet naming something
+// that is no file name of the install folder (Refused, why in `refused`).
+struct JournalText {
+    enum class Verdict { Absent, Readable, Refused };
+    Verdict verdict = Verdict::Absent;
+    std::string state; // "committing" or "committed"
+    std::vector<JournalEntry> entries;
+    std::string refused;
+};
+JournalText parseJournal(std::istream& in);
+// The bytes a commit writes for `state` and `entries`; parseJournal reads them back.
+std::string journalText(const std::string& state, const std::vector<JournalEntry>& entries);
 
 class InstallTransaction final {
 public:
@@ -58,7 +82,9 @@ public:
     // folder cannot be written.
     bool begin();
 
-    // Where the download of `fileName` goes before the commit.
+    // Where the download of `fileName` goes before the commit. Plain ASCII whatever bytes
+    // the name holds (they are escaped), so it survives Qt's Unicode file names; the commit
+    // moves it to the name itself, byte for byte.
     std::string stagedPath(const std::string& fileName) const;
 
     // Moves the staged files into place in the order given (the last is the
@@ -74,14 +100,16 @@ public:
     // Drops what was staged; the install folder stays as it was.
     void rollback();
 
+    // The last commit failed after files were moved and not every one could
+    // be put back: the folder is neither version, and its journal waits for
+    // the next recover(). Any other failure left the folder as it was.
+    bool leftUnfinished() const { return m_leftUnfinished; }
+
     const std::string& error() const { return m_error; }
     std::string stagingFolder() const;
 
 private:
-    struct Entry {
-        std::string name;
-        bool existed = false;
-    };
+    using Entry = JournalEntry;
     bool moveIn(const std::vector<std::string>& fileNames, bool lastIsLauncher);
     bool lock();
     void unlock();
@@ -106,6 +134,7 @@ private:
     StepHook m_hook;
     int m_lockFd = -1;
     bool m_busy = false;
+    bool m_leftUnfinished = false;
 };
 
 } // namespace kest::update

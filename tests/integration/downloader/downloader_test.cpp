@@ -4,9 +4,11 @@
 
 #include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
+#include "tests/support/tls.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QScopeGuard>
 #include <QTimer>
 
 #include <algorithm>
@@ -526,6 +528,67 @@ TEST_F(DownloaderFaults, ServerStallsInTheMiddleOfTheBody)
     EXPECT_GE(clock.elapsed(), 400);
     EXPECT_LT(clock.elapsed(), 3000);
     EXPECT_EQ(readFile(outPath(QStringLiteral("kest.exe"))), QByteArray("earlier"));
+}
+
+// A server that sends one byte now and then is never silent long enough for the stall
+// time-out; the low-speed floor ends it. (The 29-s server scaled down: a byte every 300 ms
+// against a 3-s stall time-out and a floor of 100 bytes/s over 1 s.) Without a floor the
+// same answer arrives whole, so it is the floor that ends it, not a fault of the answer.
+TEST_F(DownloaderFaults, AServerThatTricklesFailsBelowTheLowSpeedFloor)
+{
+    constexpr int kBytes = 12;
+    HttpFaultServer::Script trickle { Step::head(200, kBytes) };
+    for (int i = 0; i < kBytes; ++i) {
+        trickle.push_back(Step::pause(300));
+        trickle.push_back(Step::body(i, 1));
+    }
+    m_faults.route(QStringLiteral("/trickle"), trickle);
+    const QString url = m_faults.url(QStringLiteral("/trickle"));
+    const QString target = outPath(QStringLiteral("slow.bin"));
+
+    m_downloader->setLowSpeedFloor(0, 1s);
+    EXPECT_TRUE(download(url, target));
+    EXPECT_TRUE(fileHoldsPattern(target, kBytes));
+    ASSERT_TRUE(QFile::remove(target));
+
+    m_downloader->setLowSpeedFloor(100, 1s);
+    expectCleanFailure(url, target, QStringLiteral("low-speed time-out"), true, {});
+    EXPECT_TRUE(logLines().last().contains(QStringLiteral("floor of 100 bytes/s over 1 s")))
+        << logLines().last().toStdString();
+}
+
+// An https address stays https through its redirects: one to http fails before anything
+// is fetched over it, one to https is followed.
+TEST_F(DownloaderFaults, AnHttpsAddressIsNeverRedirectedToHttp)
+{
+    const TestCertificates certificates;
+    ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
+    httplib::SSLServer tls(QFile::encodeName(certificates.certificateFile()).constData(),
+        QFile::encodeName(certificates.keyFile()).constData());
+    const int port = tls.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(port, 0);
+    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(port);
+    tls.Get("/file", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content(patternBytes(0, 100).toStdString(), "application/octet-stream");
+    });
+    tls.Get("/to-https", [&base](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(QString(base + QStringLiteral("/file")).toStdString());
+    });
+    tls.Get("/to-http", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_redirect(m_web.url(QStringLiteral("/file/100")).toStdString());
+    });
+    std::thread serving([&tls] { tls.listen_after_bind(); });
+    const auto stop = qScopeGuard([&] {
+        tls.stop();
+        serving.join();
+        qunsetenv("SSL_CERT_FILE");
+    });
+    qputenv("SSL_CERT_FILE", QFile::encodeName(certificates.authorityFile()));
+
+    EXPECT_TRUE(download(base + QStringLiteral("/to-https"), outPath(QStringLiteral("a.bin"))));
+    EXPECT_TRUE(fileHoldsPattern(outPath(QStringLiteral("a.bin")), 100));
+    expectCleanFailure(base + QStringLiteral("/to-http"), outPath(QStringLiteral("b.bin")),
+        QStringLiteral("libcurl error 1:"), false, { QStringLiteral("a.bin") });
 }
 
 TEST_F(DownloaderFaults, TargetFolderDoesNotExist)

@@ -16,6 +16,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sys/mount.h>
 
 using namespace std::chrono_literals;
@@ -181,6 +183,34 @@ TEST_F(UpdateProcedureTest, ReadableOddManifestsUpdateAndANewLauncherIsRunnable)
         EXPECT_NE(tree.at(QStringLiteral("kest")).mode & 0100, 0);
         EXPECT_EQ(runProgram(launcherPath()), QStringLiteral("new-launcher"));
     }
+}
+
+// A name in the platform's own code page (GBK "中文.pak", not UTF-8) is carried as bytes:
+// the server is asked for those bytes, and the file gets exactly that name.
+TEST_F(UpdateProcedureTest, ANameThatIsNotUtf8IsFetchedAndInstalledByteForByte)
+{
+    const auto demo = startDemo();
+    ASSERT_TRUE(demo->isRunning());
+    HttpFaultServer files;
+    ASSERT_TRUE(files.start());
+    constexpr qint64 kLength = 5000;
+    files.route(QStringLiteral("/files/%D6%D0%CE%C4.pak"),
+        { Step::head(200, kLength), Step::body(0, kLength) });
+    const QByteArray gbkName = "\xd6\xd0\xce\xc4.pak";
+    writeManifest("version=9.9.9\r\nx|" + files.url(QStringLiteral("/files/")).toLatin1() + gbkName
+        + "\r\nx|" + demo->fileUrl(QStringLiteral("kest")).toUtf8() + "\r\n");
+
+    ASSERT_EQ(run(), Outcome::Updated) << m_procedure->error().toStdString();
+    EXPECT_EQ(files.requestCount(QStringLiteral("/files/%D6%D0%CE%C4.pak")), 1);
+    EXPECT_EQ(m_started, (QStringList { QStringLiteral("中文.pak"), QStringLiteral("kest") }));
+    const std::string installed
+        = QFile::encodeName(installFolder()).toStdString() + "/" + gbkName.toStdString();
+    std::ifstream in(installed, std::ios::binary);
+    ASSERT_TRUE(in) << "no file named by the manifest's bytes";
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(QByteArray::fromStdString(bytes), patternBytes(0, kLength));
+    EXPECT_FALSE(QFile::exists(installFolder() + QStringLiteral("/.kest-update")));
+    EXPECT_EQ(runProgram(launcherPath()), QStringLiteral("new-launcher"));
 }
 
 // --- Cancel and server faults ---------------------------------------------------------------

@@ -10,6 +10,8 @@
 #include "updater/UpdateFrm.h"
 #include "updater/core/manifest.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTest>
@@ -123,6 +125,49 @@ TEST_F(UpdateWindowTest, AFailureIsToldAndThePreviousLauncherIsStartedAgain)
     EXPECT_EQ(m_shown[0].title, QStringLiteral("提示"));
     EXPECT_EQ(m_shown[0].text, QStringLiteral("更新失败，原版本未做任何改动！"));
     EXPECT_EQ(m_shown[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(snapshot(installFolder()), before());
+}
+
+// Moving the files in fails and so does putting the old ones back: the
+// message says so instead of claiming nothing changed, the old launcher is
+// started, and the next start puts the old version back. The faults are real
+// ones of the file system, made at one moment of the commit through its step
+// hook, as nothing else can time them: the staged launcher vanishes, and a
+// folder stands where data.pak must go back.
+TEST_F(UpdateWindowTest, AFailedRollbackIsToldAsSuchAndTheNextStartFinishesIt)
+{
+    const auto demo = startDemo();
+    ASSERT_TRUE(demo->isRunning());
+    ASSERT_TRUE(fetchManifest(*demo));
+    const QString data = installFolder() + QStringLiteral("/data.pak");
+    const auto window = makeWindow();
+    window->procedure().setCommitStepHook([&](const std::string& step) {
+        if (step != "renamed:data.pak")
+            return;
+        QFile::remove(installFolder() + QStringLiteral("/.kest-update/new/kest"));
+        QFile::remove(data);
+        QDir().mkpath(data + QStringLiteral("/inside"));
+    });
+
+    EXPECT_EQ(window->runUpdate(), launcherPath());
+    EXPECT_EQ(window->outcome(), Outcome::RollbackFailed);
+    ASSERT_EQ(m_shown.size(), 1u);
+    EXPECT_EQ(m_shown[0].title, QStringLiteral("提示"));
+    EXPECT_EQ(m_shown[0].text, UpdateFrm::kRollbackFailedText);
+    EXPECT_NE(m_shown[0].text, UpdateFrm::kFailureText);
+    EXPECT_EQ(m_shown[0].icon, QMessageBox::Warning);
+    EXPECT_FALSE(isOldOrNew(snapshot(installFolder())));
+    EXPECT_EQ(runProgram(launcherPath()), QStringLiteral("old-launcher"));
+
+    // The obstacle goes; the next start (here the updater's, with nothing
+    // left to update) puts the old version back before anything else.
+    ASSERT_TRUE(QDir(data).removeRecursively());
+    QFile::remove(manifestPath());
+    m_shown.clear();
+    const auto next = makeWindow();
+    EXPECT_EQ(next->runUpdate(), QString());
+    EXPECT_EQ(next->outcome(), Outcome::NothingToDo);
+    EXPECT_TRUE(m_shown.empty());
     EXPECT_EQ(snapshot(installFolder()), before());
 }
 

@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -121,6 +122,56 @@ TEST(TempDir, RefusesAFolderOwnedBySomeoneElse)
     ASSERT_EQ(::chown(QFile::encodeName(dir).constData(), 65534, 65534), 0);
     ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
     EXPECT_TRUE(kest::GetTempDir().isEmpty());
+}
+
+// A runtime folder that is not the player's own (sudo -E, a session set up wrongly) is
+// passed over for the per-user folder under TMPDIR, with the reason in the event log.
+TEST(TempDir, ARuntimeFolderNotThePlayersOwnIsPassedOver)
+{
+    struct Case {
+        const char* what;
+        mode_t mode; // 0: no folder but a plain file
+        uid_t owner;
+        const char* logged;
+    };
+    const Case cases[] = {
+        { "mode 0777", 0777, ::geteuid(), "mode 0777, not 0700" },
+        { "mode 0750", 0750, ::geteuid(), "mode 0750, not 0700" },
+        { "another user's", 0700, 65534, "owned by user 65534" },
+        { "a file", 0, ::geteuid(), "not a folder" },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.owner != ::geteuid() && ::geteuid() != 0) {
+            std::printf("skipped \"%s\": needs root to give a folder to another user\n", c.what);
+            continue;
+        }
+        QTemporaryDir scratch;
+        const QString runtime = scratch.path() + QStringLiteral("/runtime");
+        const QByteArray native = QFile::encodeName(runtime);
+        if (c.mode == 0) {
+            QFile file(runtime);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        } else {
+            ASSERT_EQ(::mkdir(native.constData(), 0700), 0);
+            ASSERT_EQ(::chmod(native.constData(), c.mode), 0);
+            ASSERT_EQ(::chown(native.constData(), c.owner, c.owner), 0);
+        }
+        const QString log = scratch.path() + QStringLiteral("/events.log");
+        ScopedEnv sink("KEST_EVENT_LOG", log.toUtf8());
+        ScopedEnv runtimeDir("XDG_RUNTIME_DIR", native);
+        ScopedEnv tmp("TMPDIR", QFile::encodeName(scratch.path()));
+
+        EXPECT_EQ(
+            kest::GetTempDir(), scratch.path() + QStringLiteral("/kest-%1/").arg(::geteuid()));
+        EXPECT_FALSE(QFile::exists(runtime + QStringLiteral("/kest")));
+        QFile events(log);
+        ASSERT_TRUE(events.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(events.readAll());
+        EXPECT_TRUE(text.contains(
+            QStringLiteral("XDG_RUNTIME_DIR %1 not used: ").arg(runtime) + QLatin1String(c.logged)))
+            << text.toStdString();
+    }
 }
 
 TEST(Resources, MissingResourceIsAnErrorAndTouchesNothing)

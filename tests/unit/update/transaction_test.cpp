@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -136,7 +138,29 @@ TEST(InstallTransaction, ARenameThatFailsPutsEverythingBack)
     });
     EXPECT_FALSE(t.commit(install.names));
     EXPECT_NE(t.error().find("kest"), std::string::npos) << t.error();
+    EXPECT_FALSE(t.leftUnfinished());
     EXPECT_EQ(snapshot(install.folder), install.before);
+}
+
+// Names are bytes: escapes and their own text, any code page, and a name whose escaped
+// form would be too long for a file name each reach the folder under their own bytes.
+TEST(InstallTransaction, AnyBytesOfANameReachTheFolderUnchanged)
+{
+    Install install;
+    const std::vector<std::string> names { "A", "%41", "%%", "\xd6\xd0\xce\xc4.pak",
+        std::string(250, '\xd6'), std::string(249, '\xd6') + "\xd0", "kest" };
+    InstallTransaction t(install.folder);
+    ASSERT_TRUE(t.begin()) << t.error();
+    for (const std::string& name : names) {
+        EXPECT_EQ(t.stagedPath(name).find_first_of("\x7f\x80\xd6 "), std::string::npos);
+        writeFile(t.stagedPath(name), "bytes of " + name, 0600);
+    }
+    ASSERT_TRUE(t.commit(names)) << t.error();
+    for (const std::string& name : names) {
+        std::ifstream in(install.folder + name, std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_EQ(bytes, "bytes of " + name) << name.size() << "-byte name";
+    }
 }
 
 TEST(InstallTransaction, ADirectoryWhereAFileGoesIsRefused)
