@@ -16,6 +16,7 @@
 #include "platform/pictures.h"
 #include "platform/plaintext.h"
 #include "platform/units.h"
+#include "platform/windowhiding.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
 #include "tabstrip/CTabItems.h"
@@ -348,7 +349,7 @@ void WebMainFrm::showMainWindow()
         Form_Load();
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
+    showToPlayer(this);
     raise();
     activateWindow();
 }
@@ -369,7 +370,8 @@ bool WebMainFrm::LinkExecute(const QString& command)
 void WebMainFrm::hideWindow()
 {
     if (mayHide(CKvNotifyIcon::isAvailable(), hotKeyHeld())) {
-        hide();
+        // Off the screen, not hidden: the games in the tabs keep running.
+        hideFromPlayer(this);
         return;
     }
     logEvent(QStringLiteral("WebMainFrm: no notification area and no hot key; minimised "
@@ -442,7 +444,7 @@ void WebMainFrm::refresh_Click()
 
 void WebMainFrm::hiderestore_Click()
 {
-    if (isVisible())
+    if (isShownToPlayer(this))
         hideWindow();
     else
         showMainWindow();
