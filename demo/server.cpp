@@ -172,6 +172,11 @@ void DemoServer::installRoutes()
         });
     server.Get(R"(/game/([^/]+))",
         [this](const httplib::Request& req, httplib::Response& res) { serveGamePage(req, res); });
+    // A game page's pace reports (?pace=1): only the request log keeps them.
+    server.Get(R"(/game/([^/]+)/pace)", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.status = 204;
+    });
     server.Get(R"(/game/([^/]+)/frame)",
         [this](const httplib::Request& req, httplib::Response& res) { serveGameFrame(req, res); });
     server.Get("/gamehome/kest/update.txt",
