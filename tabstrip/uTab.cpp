@@ -593,6 +593,12 @@ void uTab::paintEvent(QPaintEvent*)
 void uTab::WindowProc(bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd,
     std::uint32_t uMsg, WParam, LParam, LParam&)
 {
+    c_Subclass_WindowProc(bBefore, bHandled, lReturn, lng_hWnd, uMsg);
+}
+
+void uTab::c_Subclass_WindowProc(
+    bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd, std::uint32_t uMsg)
+{
     if (lng_hWnd == kest::windowHandle(this)) {
         switch (uMsg) {
         case WM_ERASEBKGND:

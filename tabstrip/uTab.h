@@ -149,6 +149,10 @@ private:
 
     void WindowProc(bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd,
         std::uint32_t uMsg, WParam wParam, LParam lParam, LParam& lParamUser) override;
+    // The strip's message procedure: paints of the strip's own window and
+    // the container's size, which every page follows.
+    void c_Subclass_WindowProc(
+        bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd, std::uint32_t uMsg);
 
     int clientWidth() const { return width(); }
     int tabAreaWidth() const;
