@@ -795,14 +795,21 @@ TEST_F(StartupTest, WebSwitchWithoutABrowserSaysSoAndEnds)
 
 TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)
 {
-    for (const char* mode : { "short", "error500" }) {
+    // An error status fails whatever the length of its page.
+    const std::pair<const char*, const char*> cases[] = {
+        { "short", "too short" },
+        { "error500", "answered HTTP status 500" },
+        { "error404long", "answered HTTP status 404" },
+    };
+    for (const auto& [mode, reason] : cases) {
         SCOPED_TRACE(mode);
         startDemo({ QStringLiteral("--login-mode"), QLatin1String(mode) });
         startLauncher();
         // The splash may still be up behind the message; the login windows never show.
         answerNoConnectionMessage(
             QStringLiteral("login-%1.png").arg(QLatin1String(mode)), kSplashSize);
-        EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("too short")));
+        EXPECT_TRUE(launcher().eventLog().contains(QLatin1String(reason)))
+            << qPrintable(launcher().eventLog());
         expectNoSanitizerReport();
         m_launcher.reset();
         m_demo.reset();
