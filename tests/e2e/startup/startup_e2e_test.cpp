@@ -578,6 +578,14 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
     EXPECT_EQ(launcher().browserEnvironment(),
         QStringLiteral("QT_QPA_PLATFORM=(unset)\nQTWEBENGINE_CHROMIUM_FLAGS=--players-own-flag\n"));
     EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
+    // The update check comes first: its manifest is asked for before the
+    // browser fetches the home page.
+    ASSERT_TRUE(
+        waitUntil([&] { return m_demo->logText().contains(QLatin1String("GET / ")); }, 10000));
+    const QString log = m_demo->logText();
+    const qsizetype manifest = log.indexOf(QLatin1String("GET /gamehome/kest/update.txt "));
+    EXPECT_GE(manifest, 0) << qPrintable(log);
+    EXPECT_GT(log.indexOf(QLatin1String("GET / ")), manifest) << qPrintable(log);
 }
 
 // A later start hands its command text to the running kest and ends with 0,
