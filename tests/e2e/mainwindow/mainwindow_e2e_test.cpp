@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <csignal>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -374,26 +375,33 @@ protected:
         }
         return reports;
     }
-    // The sums of the next ten reports, once two more have settled; the score
-    // and visibility are those of the last one; firstScore gets the score of
-    // the first of the ten.
+    // Ten seconds of the page's pace, from the next ten reports once two more
+    // have settled: ten times the median second, so that a few seconds in
+    // which other programs held the machine do not pass for the page being
+    // held back (a held page's every second is slow). The score and
+    // visibility are those of the last report; firstScore gets the score of
+    // the first.
     Pace paceOverTenSeconds(const QString& account, int* firstScore = nullptr) const
     {
         const qsizetype from = paceReports(account).size() + 2;
         const bool came
             = waitUntil([&] { return paceReports(account).size() >= from + 10; }, 60000);
         EXPECT_TRUE(came) << "fewer than twelve pace reports in a minute";
-        const QList<Pace> all = paceReports(account);
-        Pace sum;
-        for (qsizetype i = from; i < std::min(from + 10, all.size()); ++i) {
-            sum.ticks += all[i].ticks;
-            sum.frames += all[i].frames;
-            sum.score = all[i].score;
-            sum.visibility = all[i].visibility;
-        }
-        if (firstScore && from < all.size())
-            *firstScore = all[from].score;
-        return sum;
+        const QList<Pace> all = paceReports(account).mid(from, 10);
+        if (all.isEmpty())
+            return {};
+        const auto tenTimesMedian = [&all](int Pace::*field) {
+            std::vector<int> values;
+            for (const Pace& second : all)
+                values.push_back(second.*field);
+            std::sort(values.begin(), values.end());
+            const size_t n = values.size();
+            return n % 2 ? 10 * values[n / 2] : 5 * (values[n / 2 - 1] + values[n / 2]);
+        };
+        if (firstScore)
+            *firstScore = all.first().score;
+        return { tenTimesMedian(&Pace::ticks), tenTimesMedian(&Pace::frames), all.last().score,
+            all.last().visibility };
     }
 
     QTemporaryDir m_dir;
@@ -662,16 +670,31 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
     const Pace hidden = paceOverTenSeconds(paced);
     pressKey(QStringLiteral("F10"));
     EXPECT_TRUE(mainWindowShown(true));
+    QTest::qWait(1000);
+    screenshot(artifact(QStringLiteral("33-paced-game-back-from-f10.png")));
 
-    std::printf("pace per 10 s: selected %d ticks %d frames; covered %d ticks %d frames "
-                "(score %d -> %d); behind F10 %d ticks %d frames\n",
+    // Minimised (the hide button's way where there is neither tray nor hot
+    // key); the link topic brings it back.
+    const auto main = mainWindow();
+    ASSERT_TRUE(main);
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("windowminimize"), main->id });
+    ASSERT_TRUE(mainWindowShown(false));
+    const Pace minimised = paceOverTenSeconds(paced);
+    ASSERT_EQ(
+        executeLink(game(paced) + QStringLiteral("?pace=1&autoplay=1")), QStringLiteral("()"));
+    EXPECT_TRUE(mainWindowShown(true));
+
+    std::printf("pace per 10 s (10 x median second): selected %d ticks %d frames; covered %d ticks "
+                "%d frames "
+                "(score %d -> %d); behind F10 %d ticks %d frames; minimised %d ticks %d "
+                "frames\n",
         selected.ticks, selected.frames, covered.ticks, covered.frames, coveredFrom, covered.score,
-        hidden.ticks, hidden.frames);
+        hidden.ticks, hidden.frames, minimised.ticks, minimised.frames);
     ASSERT_GT(selected.ticks, 0);
     ASSERT_GT(selected.frames, 0);
     const auto ratio = [](int part, int whole) { return double(part) / double(whole); };
-    for (const auto& [what, pace] :
-        { std::pair { "covered", covered }, std::pair { "behind F10", hidden } }) {
+    for (const auto& [what, pace] : { std::pair { "covered", covered },
+             std::pair { "behind F10", hidden }, std::pair { "minimised", minimised } }) {
         EXPECT_NEAR(ratio(pace.ticks, selected.ticks), 1.0, 0.1) << what << ": timer ticks";
         EXPECT_NEAR(ratio(pace.frames, selected.frames), 1.0, 0.1) << what << ": animation frames";
         EXPECT_EQ(pace.visibility, QStringLiteral("visible")) << what;
