@@ -285,6 +285,7 @@ void uTab::AttachPage(QWidget* page)
     // with none to go under it waits, hidden, until it is selected.
     QWidget* selected = SelectedPageWindow();
     if (selected && selected != page && selected->isVisibleTo(m_container)) {
+        page->setEnabled(false);
         page->stackUnder(selected);
         page->show();
     } else if (selected != page) {
@@ -313,6 +314,7 @@ void uTab::ShowSelectedPage()
         AttachPage(page);
     const QRect client = m_container->contentsRect();
     page->setGeometry(client);
+    page->setEnabled(true);
     page->raise();
     page->show();
     // Every page fills the container, so the raised one covers the others
@@ -320,13 +322,16 @@ void uTab::ShowSelectedPage()
     // to the engine, which stops its animation frames and slows its timers
     // to one a second: a game left in another tab would freeze. Covered
     // pages follow the container's size too, so a game never lays itself
-    // out for a size it is not shown at.
+    // out for a size it is not shown at. They are disabled: the keyboard
+    // focus, moving on from the selected page, must never land in a game
+    // the player cannot see.
     for (int i = 0; i < m_items->Count(); ++i) {
         ITabForm* other = m_items->Item(i)->Form();
         QWidget* otherPage = other ? other->hWnd() : nullptr;
         if (!otherPage || otherPage == page || otherPage->parentWidget() != m_container)
             continue;
         otherPage->setGeometry(client);
+        otherPage->setEnabled(false);
         if (!otherPage->isVisibleTo(m_container)) {
             otherPage->stackUnder(page);
             otherPage->show();

@@ -141,9 +141,13 @@ TEST_F(StripTest, PagesWaitHiddenUntilSelectedThenStayShownWhenCovered)
     strip->setSelected(0);
     EXPECT_TRUE(pageOnTop(first));
     EXPECT_TRUE(second->isVisible());
+    // Covered pages take no keyboard focus.
+    EXPECT_TRUE(first->isEnabled());
+    EXPECT_FALSE(second->isEnabled());
     // Added under a shown selected page: shown at once, beneath it.
     TestPage* third = addTab(QStringLiteral("c"));
     EXPECT_TRUE(third->isVisible());
+    EXPECT_FALSE(third->isEnabled());
     EXPECT_TRUE(pageOnTop(first));
 }
 
@@ -377,6 +381,8 @@ TEST_F(StripTest, ReleasedPageBecomesACentredFreeWindow)
     strip->TabItems()->Add(QStringLiteral("free"), page, QStringLiteral("free"));
     addTabs(1);
     EXPECT_EQ(page->parentWidget(), container);
+    strip->setSelected(1);
+    ASSERT_FALSE(page->isEnabled()) << "covered";
 
     strip->TabItems()->ReleaseForm(QStringLiteral("free"));
     EXPECT_EQ(strip->TabItems()->Count(), 1);
@@ -384,6 +390,7 @@ TEST_F(StripTest, ReleasedPageBecomesACentredFreeWindow)
     ASSERT_EQ(page->parentWidget(), nullptr);
     EXPECT_EQ(page->windowFlags(), flags);
     EXPECT_TRUE(page->isVisible());
+    EXPECT_TRUE(page->isEnabled());
     EXPECT_TRUE(page->testAttribute(Qt::WA_DeleteOnClose));
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const QSize frame = page->frameGeometry().size();
