@@ -251,6 +251,9 @@ void WebMainFrm::Form_Unload()
     // answer its clicks while a further login keeps the program running.
     m_tray.reset();
     Picture1->show();
+    // Closed while off the screen, it comes back on the screen when it is
+    // loaded again, however it is shown then.
+    setAttribute(Qt::WA_DontShowOnScreen, false);
     m_loaded = false;
     m_unloading = false;
     LoadedForms::instance().formUnloaded(this);
