@@ -4,6 +4,7 @@
 #include "launcher/BrowserProfile.h"
 #include "platform/plaintext.h"
 #include "platform/units.h"
+#include "platform/windowhiding.h"
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/IuTab.h"
 
@@ -158,11 +159,14 @@ bool WebUrl::eventFilter(QObject* watched, QEvent* event)
             child->installEventFilter(this);
     }
     // A minimised window sends its widgets spontaneous hide events (and show
-    // events when restored) while they stay shown. The view and its render
-    // widget would take the page for hidden: no animation frames, timers
-    // once a second, a game stalled in the taskbar. They never see them.
-    if ((event->type() == QEvent::Hide || event->type() == QEvent::Show) && event->spontaneous()
-        && (watched == m_wb || watched->parent() == m_wb))
+    // events when restored) while they stay shown; a window going off the
+    // screen or back is hidden and shown again at once. The view and its
+    // render widget would take the page for hidden: no animation frames,
+    // timers once a second, a game stalled in the taskbar, and a page told
+    // it was hidden when the player only pressed F10. They never see them.
+    if ((event->type() == QEvent::Hide || event->type() == QEvent::Show)
+        && (watched == m_wb || watched->parent() == m_wb)
+        && (event->spontaneous() || isChangingPlace(m_wb->window())))
         return true;
     return QWidget::eventFilter(watched, event);
 }

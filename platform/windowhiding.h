@@ -11,11 +11,18 @@ namespace kest {
 // hot key would freeze. Instead the window is taken off the screen (unmapped,
 // as hide() does) but stays shown to Qt, so its views stay visible pages.
 
+//
+// On the way the window is hidden and shown again at once. isChangingPlace
+// tells a widget that the hide and show events it gets meanwhile are no real
+// hide: a browser view can skip them, and its page never hears of them.
+
 // Takes a shown window off the screen; nothing for a window not shown.
 void hideFromPlayer(QWidget* window);
 // Shows a window, whether hidden or only taken off the screen.
 void showToPlayer(QWidget* window);
 // Shown and on the screen (it may still be minimised).
 bool isShownToPlayer(const QWidget* window);
+// True while hideFromPlayer or showToPlayer hides and shows `window` again.
+bool isChangingPlace(const QWidget* window);
 
 } // namespace kest

@@ -360,18 +360,19 @@ protected:
         int frames = 0;
         int score = 0;
         QString visibility;
+        int hides = 0; // times the page was told it is hidden, since it loaded
     };
     QList<Pace> paceReports(const QString& account) const
     {
-        static const QRegularExpression report(
-            QStringLiteral(R"(\?ticks=(\d+)&frames=(\d+)&score=(\d+)&visibility=([a-z]+) )"));
+        static const QRegularExpression report(QStringLiteral(
+            R"(\?ticks=(\d+)&frames=(\d+)&score=(\d+)&visibility=([a-z]+)&hides=(\d+) )"));
         QList<Pace> reports;
         for (const QString& line :
             requestLines(QStringLiteral("GET /game/") + account + QStringLiteral("/pace?"))) {
             const auto m = report.match(line);
             if (m.hasMatch())
                 reports.append({ m.captured(1).toInt(), m.captured(2).toInt(),
-                    m.captured(3).toInt(), m.captured(4) });
+                    m.captured(3).toInt(), m.captured(4), m.captured(5).toInt() });
         }
         return reports;
     }
@@ -379,7 +380,7 @@ protected:
     // have settled: ten times the median second, so that a few seconds in
     // which other programs held the machine do not pass for the page being
     // held back (a held page's every second is slow). The score and
-    // visibility are those of the last report; firstScore gets the score of
+    // visibility (and hides) are those of the last report; firstScore gets the score of
     // the first.
     Pace paceOverTenSeconds(const QString& account, int* firstScore = nullptr) const
     {
@@ -401,7 +402,7 @@ protected:
         if (firstScore)
             *firstScore = all.first().score;
         return { tenTimesMedian(&Pace::ticks), tenTimesMedian(&Pace::frames), all.last().score,
-            all.last().visibility };
+            all.last().visibility, all.last().hides };
     }
 
     QTemporaryDir m_dir;
@@ -698,6 +699,7 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
         EXPECT_NEAR(ratio(pace.ticks, selected.ticks), 1.0, 0.1) << what << ": timer ticks";
         EXPECT_NEAR(ratio(pace.frames, selected.frames), 1.0, 0.1) << what << ": animation frames";
         EXPECT_EQ(pace.visibility, QStringLiteral("visible")) << what;
+        EXPECT_EQ(pace.hides, 0) << what << ": the page was told it is hidden";
     }
     EXPECT_GT(covered.score, coveredFrom) << "the covered game did not score";
 }
