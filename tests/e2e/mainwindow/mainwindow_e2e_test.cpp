@@ -649,7 +649,7 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
         executeLink(game(paced) + QStringLiteral("?pace=1&autoplay=1")), QStringLiteral("()"));
     ASSERT_TRUE(tabCountIs(2));
     const Pace selected = paceOverTenSeconds(paced);
-    screenshot(artifact(QStringLiteral("30-paced-game-selected.png")));
+    screenshot(artifact(QStringLiteral("40-paced-game-selected.png")));
 
     // Covered by the first account's game, selected with a click on its tab.
     const auto strip = tabs();
@@ -657,14 +657,14 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
     const int stripY = mainGeometry().top() + 15;
     clickAt(QPoint(strip.first().first + 30, stripY));
     QTest::qWait(500);
-    screenshot(artifact(QStringLiteral("31-paced-game-covered.png")));
+    screenshot(artifact(QStringLiteral("41-paced-game-covered.png")));
     int coveredFrom = 0;
     const Pace covered = paceOverTenSeconds(paced, &coveredFrom);
 
     // Selected again: the score it reached while covered is what shows.
     clickAt(QPoint(strip.last().first + 30, stripY));
     QTest::qWait(1000);
-    screenshot(artifact(QStringLiteral("32-paced-game-selected-again.png")));
+    screenshot(artifact(QStringLiteral("42-paced-game-selected-again.png")));
 
     pressKey(QStringLiteral("F10"));
     ASSERT_TRUE(mainWindowShown(false));
@@ -672,7 +672,7 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
     pressKey(QStringLiteral("F10"));
     EXPECT_TRUE(mainWindowShown(true));
     QTest::qWait(1000);
-    screenshot(artifact(QStringLiteral("33-paced-game-back-from-f10.png")));
+    screenshot(artifact(QStringLiteral("43-paced-game-back-from-f10.png")));
 
     // Minimised (the hide button's way where there is neither tray nor hot
     // key); the link topic brings it back.
