@@ -56,6 +56,8 @@ std::optional<LoginMode> parseLoginMode(const std::string& text)
         return LoginMode::Short;
     if (text == "error500")
         return LoginMode::Error500;
+    if (text == "error404long")
+        return LoginMode::Error404Long;
     if (text == "slow")
         return LoginMode::Slow;
     return std::nullopt;
@@ -94,7 +96,8 @@ std::string usageText()
           "                        (update.txt.minisig; without it, 404)\n"
           "  --file-rate BYTES     send the listed files at BYTES per second\n"
           "  --login-mode MODE     normal | short (page under 1500 characters) |\n"
-          "                        error500 | slow (a page that never completes)\n"
+          "                        error500 | error404long (the login page, status\n"
+          "                        404) | slow (a page that never completes)\n"
           "  --login-mode-file PATH  read on every login page request: a mode\n"
           "                        named there overrides --login-mode\n"
           "  --login-page PATH     serve PATH as the login page (normal mode), read\n"
@@ -174,8 +177,8 @@ ParseResult parseCommandLine(const std::vector<std::string>& arguments)
         } else if (name == "--login-mode") {
             const auto mode = parseLoginMode(*value);
             if (!mode)
-                return fail(
-                    "--login-mode: '" + *value + "' is not one of normal, short, error500, slow");
+                return fail("--login-mode: '" + *value
+                    + "' is not one of normal, short, error500, error404long, slow");
             options.loginMode = *mode;
         } else if (name == "--login-mode-file") {
             if (!isReadableRegularFile(*value))

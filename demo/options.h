@@ -12,6 +12,7 @@ enum class LoginMode {
     Normal, // the login page
     Short, // a page whose document element holds fewer than 1500 characters
     Error500, // status 500 with a short body
+    Error404Long, // the login page itself, but with status 404
     Slow, // a page whose body never ends, so the document never completes
 };
 

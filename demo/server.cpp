@@ -172,6 +172,11 @@ void DemoServer::installRoutes()
         });
     server.Get(R"(/game/([^/]+))",
         [this](const httplib::Request& req, httplib::Response& res) { serveGamePage(req, res); });
+    // A game page's pace reports (?pace=1): only the request log keeps them.
+    server.Get(R"(/game/([^/]+)/pace)", [](const httplib::Request&, httplib::Response& res) {
+        res.set_header("Cache-Control", "no-store");
+        res.status = 204;
+    });
     server.Get(R"(/game/([^/]+)/frame)",
         [this](const httplib::Request& req, httplib::Response& res) { serveGameFrame(req, res); });
     server.Get("/gamehome/kest/update.txt",
@@ -216,8 +221,12 @@ void DemoServer::serveLoginPage(const httplib::Request& req, httplib::Response& 
     res.set_header("Cache-Control", "no-store");
     if (m_options.loginDelayMs > 0 && !pause(std::chrono::milliseconds(m_options.loginDelayMs)))
         return; // stopping
-    switch (loginModeNow()) {
-    case LoginMode::Normal: {
+    const LoginMode mode = loginModeNow();
+    switch (mode) {
+    case LoginMode::Normal:
+    case LoginMode::Error404Long: {
+        if (mode == LoginMode::Error404Long)
+            res.status = 404;
         const std::string host = hostOf(req);
         std::optional<std::string> own;
         if (!m_options.loginPageFile.empty()) {

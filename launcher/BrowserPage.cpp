@@ -1,6 +1,7 @@
 #include "launcher/BrowserPage.h"
 
 #include "platform/eventlog.h"
+#include "platform/windowhiding.h"
 
 #include <QPointer>
 #include <QWebEngineProfile>
@@ -50,15 +51,26 @@ bool BrowserPage::isShownToPlayer() const
     if (!view || !view->isVisible())
         return false;
     const QWidget* window = view->window();
-    if (!window->isVisible() || window->isMinimized())
+    if (!kest::isShownToPlayer(window) || window->isMinimized())
         return false;
     // Parked beyond its parent's edge (the login page rendering before its
     // windows show), a visible view shows nothing. (visibleRegion() cannot
     // tell: the engine's render widget covers the view and leaves it none.)
+    // A covered tab's view is shown beneath the selected one, which fills
+    // the same place: a shown sibling stacked above that takes in all that
+    // is left covers it.
     QRect seen = view->rect();
     for (const QWidget* w = view; !w->isWindow(); w = w->parentWidget()) {
         seen.translate(w->pos());
         seen &= w->parentWidget()->rect();
+        const QObjectList& siblings = w->parentWidget()->children();
+        for (qsizetype i = siblings.indexOf(const_cast<QWidget*>(w)) + 1; i < siblings.size();
+             ++i) {
+            const auto* above = qobject_cast<const QWidget*>(siblings.at(i));
+            if (above && !above->isWindow() && above->isVisible()
+                && above->geometry().contains(seen))
+                return false;
+        }
     }
     return !seen.isEmpty();
 }

@@ -85,9 +85,14 @@ QRegion LayeredPng::opaqueRegion(const QImage& image)
     return QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
 }
 
+QImage LoadPngRes(int ResID)
+{
+    return LoadResImage(ResID, QStringLiteral("PNG"));
+}
+
 bool LayeredPng::ShowLayeredPng(QWidget* window, int ResID)
 {
-    const QImage image = LoadResImage(ResID, QStringLiteral("PNG"));
+    const QImage image = LoadPngRes(ResID);
     if (image.isNull()) {
         logEvent(QStringLiteral("ShowLayeredPng: no picture PNG %1").arg(ResID));
         m_picture = {};

@@ -15,6 +15,10 @@ namespace kest {
 // window is shaped to the picture's opaque pixels, so its transparent pixels
 // are holes for the eye and the pointer alike, with or without a compositor;
 // where a compositor runs, the picture's edges blend with what lies beneath.
+// The splash's and the login background's picture: the "PNG" resource
+// `ResID`, decoded with its alpha channel; null when missing or undecodable.
+QImage LoadPngRes(int ResID);
+
 class LayeredPng final {
 public:
     // Call before the window is first shown: the translucent surface has to

@@ -230,15 +230,16 @@ void LoginPage::onLoadingChanged(const QWebEngineLoadingInfo& info)
     case QWebEngineLoadingInfo::LoadFailedStatus:
         if (info.errorCode() == kErrAborted)
             return;
-        // A server's error answer is a document and is judged like any other;
-        // any other failure means no document arrived at all.
-        if (info.errorDomain() != QWebEngineLoadingInfo::HttpStatusCodeDomain) {
-            emit connectionFailed(
-                QStringLiteral("%1 did not load: %2")
-                    .arg(addressForLog(info.url().toString()), info.errorString()));
+        // An error status (4xx, 5xx) is a failed load whatever its body: a
+        // long error page is no login page either.
+        if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain) {
+            emit connectionFailed(QStringLiteral("%1 answered HTTP status %2")
+                                      .arg(addressForLog(info.url().toString()))
+                                      .arg(info.errorCode()));
             return;
         }
-        checkDocument(info.url().toString());
+        emit connectionFailed(QStringLiteral("%1 did not load: %2")
+                                  .arg(addressForLog(info.url().toString()), info.errorString()));
         return;
     case QWebEngineLoadingInfo::LoadSucceededStatus:
         checkDocument(info.url().toString());

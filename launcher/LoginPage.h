@@ -43,8 +43,9 @@ signals:
     void loadGameRequested(const QString& gameAddress);
     // The top document completed with enough content to be the login page.
     void loginPageArrived();
-    // The login page did not arrive: its load failed, its document was too
-    // short, or its renderer ended. `reason` is for the event log.
+    // The login page did not arrive: its load failed (an HTTP error status
+    // included, whatever its body), its document was too short, or its
+    // renderer ended. `reason` is for the event log.
     void connectionFailed(const QString& reason);
 
 protected:

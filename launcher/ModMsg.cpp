@@ -2,6 +2,7 @@
 
 #include "platform/eventlog.h"
 #include "platform/messages.h"
+#include "platform/windowhiding.h"
 #include "winhook/WindowMessage.h"
 
 #include <QAbstractNativeEventFilter>
@@ -279,10 +280,11 @@ void ToggleWindow(QWidget* hWnd)
 {
     if (!hWnd)
         return;
-    if (hWnd->isVisible())
-        hWnd->hide();
+    // Off the screen, not hidden: the games in the window keep running.
+    if (isShownToPlayer(hWnd))
+        hideFromPlayer(hWnd);
     else
-        hWnd->show();
+        showToPlayer(hWnd);
 }
 
 bool hotKeyHeld()

@@ -64,8 +64,17 @@ QIcon loadAppIcon()
 
 namespace {
 
-// Moves the page window onto the background window after each of the
-// background's moves; the move itself goes on to the background unchanged.
+// The login background's move procedure: after each of the background's
+// moves the page window goes to the same place. The move itself goes on to
+// the background unchanged (false: not swallowed).
+bool LoginMoveProc(QWidget* background, QWidget* page, const QEvent& event)
+{
+    if (windowMessageFor(event) == WM_MOVE && page)
+        page->move(background->pos());
+    return false;
+}
+
+// Runs LoginMoveProc for every event of the background window.
 class LoginMoveHook final : public QObject {
 public:
     LoginMoveHook(QWidget* background, QWidget* page)
@@ -86,9 +95,7 @@ public:
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_background && windowMessageFor(*event) == WM_MOVE && m_page)
-            m_page->move(m_background->pos());
-        return false;
+        return watched == m_background && LoginMoveProc(m_background, m_page, *event);
     }
 
 private:

@@ -16,6 +16,7 @@
 #include "platform/pictures.h"
 #include "platform/plaintext.h"
 #include "platform/units.h"
+#include "platform/windowhiding.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
 #include "tabstrip/CTabItems.h"
@@ -250,6 +251,9 @@ void WebMainFrm::Form_Unload()
     // answer its clicks while a further login keeps the program running.
     m_tray.reset();
     Picture1->show();
+    // Closed while off the screen, it comes back on the screen when it is
+    // loaded again, however it is shown then.
+    setAttribute(Qt::WA_DontShowOnScreen, false);
     m_loaded = false;
     m_unloading = false;
     LoadedForms::instance().formUnloaded(this);
@@ -348,7 +352,7 @@ void WebMainFrm::showMainWindow()
         Form_Load();
     if (isMinimized())
         setWindowState(windowState() & ~Qt::WindowMinimized);
-    show();
+    showToPlayer(this);
     raise();
     activateWindow();
 }
@@ -369,7 +373,8 @@ bool WebMainFrm::LinkExecute(const QString& command)
 void WebMainFrm::hideWindow()
 {
     if (mayHide(CKvNotifyIcon::isAvailable(), hotKeyHeld())) {
-        hide();
+        // Off the screen, not hidden: the games in the tabs keep running.
+        hideFromPlayer(this);
         return;
     }
     logEvent(QStringLiteral("WebMainFrm: no notification area and no hot key; minimised "
@@ -442,7 +447,7 @@ void WebMainFrm::refresh_Click()
 
 void WebMainFrm::hiderestore_Click()
 {
-    if (isVisible())
+    if (isShownToPlayer(this))
         hideWindow();
     else
         showMainWindow();

@@ -4,6 +4,7 @@
 #include "launcher/BrowserProfile.h"
 #include "platform/plaintext.h"
 #include "platform/units.h"
+#include "platform/windowhiding.h"
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/IuTab.h"
 
@@ -71,6 +72,9 @@ WebUrl::WebUrl(QWidget* parent)
 {
     resize(twipsToPixels(kDesignWidthTwips), twipsToPixels(kDesignHeightTwips));
     m_picture->installEventFilter(this);
+    m_wb->installEventFilter(this);
+    for (QWidget* child : m_wb->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->installEventFilter(this);
     m_wb->setContextMenuPolicy(Qt::NoContextMenu);
 
     auto* page = new BrowserPage(browserProfile(), m_wb);
@@ -103,6 +107,9 @@ WebUrl::~WebUrl()
     // out may reach a tab that outlives this window.
     disconnect(m_wb, nullptr, this, nullptr);
     m_picture->removeEventFilter(this);
+    m_wb->removeEventFilter(this);
+    for (QWidget* child : m_wb->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        child->removeEventFilter(this);
 }
 
 void WebUrl::Initialize(IuTab* implement, CTabItem* item)
@@ -145,6 +152,22 @@ bool WebUrl::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_picture && event->type() == QEvent::Resize)
         PlaceBrowser();
+    // The engine's render widget comes and goes with the renderer; each one
+    // is watched like the view.
+    if (watched == m_wb && event->type() == QEvent::ChildAdded) {
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(event)->child()))
+            child->installEventFilter(this);
+    }
+    // A minimised window sends its widgets spontaneous hide events (and show
+    // events when restored) while they stay shown; a window going off the
+    // screen or back is hidden and shown again at once. The view and its
+    // render widget would take the page for hidden: no animation frames,
+    // timers once a second, a game stalled in the taskbar, and a page told
+    // it was hidden when the player only pressed F10. They never see them.
+    if ((event->type() == QEvent::Hide || event->type() == QEvent::Show)
+        && (watched == m_wb || watched->parent() == m_wb)
+        && (event->spontaneous() || isChangingPlace(m_wb->window())))
+        return true;
     return QWidget::eventFilter(watched, event);
 }
 

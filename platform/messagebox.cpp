@@ -3,12 +3,15 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <memory>
+
 namespace kest {
 
-MsgAnswer MsgBox(
+QMessageBox* NewMsgBox(
     QWidget* parent, const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons)
 {
-    QMessageBox box(parent);
+    auto* made = new QMessageBox(parent);
+    QMessageBox& box = *made;
     box.setWindowTitle(title);
     box.setText(text);
     switch (icon) {
@@ -55,7 +58,14 @@ MsgAnswer MsgBox(
         if (QAbstractButton* button = box.button(which))
             button->setText(QString::fromUtf16(name));
     }
-    switch (box.exec()) {
+    return made;
+}
+
+MsgAnswer MsgBox(
+    QWidget* parent, const QString& text, const QString& title, MsgIcon icon, MsgButtons buttons)
+{
+    const std::unique_ptr<QMessageBox> box(NewMsgBox(parent, text, title, icon, buttons));
+    switch (box->exec()) {
     case QMessageBox::Yes:
         return MsgAnswer::Yes;
     case QMessageBox::No:

@@ -289,6 +289,8 @@ void CTabItems::ReleaseForm(const QVariant& index)
     const int x = roundHalfEven((screen.width() - frame.width()) / 2.0);
     const int y = roundHalfEven((screen.height() - frame.height()) / 2.0);
     window->move(x, y);
+    // A covered page was disabled by the strip; a free window takes input.
+    window->setEnabled(true);
     window->show();
     if (m_strip) {
         if (QWidget* host = m_strip->hParent())

@@ -277,12 +277,29 @@ void uTab::AttachPage(QWidget* page)
         page->hide();
         return;
     }
-    const QRect client = m_container->contentsRect();
     if (page->parentWidget() != m_container)
         page->setParent(m_container);
     SetWindowStyleBits(page, kCaptionAndFrame, Qt::Widget);
-    page->setGeometry(client);
-    page->hide();
+    page->setGeometry(m_container->contentsRect());
+    // A page under a shown selected page starts running at once, unseen;
+    // with none to go under it waits, hidden, until it is selected.
+    QWidget* selected = SelectedPageWindow();
+    if (selected && selected != page && selected->isVisibleTo(m_container)) {
+        page->setEnabled(false);
+        page->stackUnder(selected);
+        page->show();
+    } else if (selected != page) {
+        page->hide();
+    }
+}
+
+QWidget* uTab::SelectedPageWindow() const
+{
+    if (m_selected < 0 || m_selected >= m_items->Count())
+        return nullptr;
+    ITabForm* form = m_items->Item(m_selected)->Form();
+    QWidget* page = form ? form->hWnd() : nullptr;
+    return page && page->parentWidget() == m_container ? page : nullptr;
 }
 
 void uTab::ShowSelectedPage()
@@ -295,18 +312,30 @@ void uTab::ShowSelectedPage()
         return;
     if (page->parentWidget() != m_container)
         AttachPage(page);
-    page->setGeometry(m_container->contentsRect());
+    const QRect client = m_container->contentsRect();
+    page->setGeometry(client);
+    page->setEnabled(true);
     page->raise();
     page->show();
     // Every page fills the container, so the raised one covers the others
-    // completely. They are hidden as well: a browser page that is covered but
-    // shown keeps drawing every frame, and ten of them cost half again the
-    // memory and the CPU that the player sees nothing of.
+    // completely; they stay shown beneath it. A hidden view is a hidden page
+    // to the engine, which stops its animation frames and slows its timers
+    // to one a second: a game left in another tab would freeze. Covered
+    // pages follow the container's size too, so a game never lays itself
+    // out for a size it is not shown at. They are disabled: the keyboard
+    // focus, moving on from the selected page, must never land in a game
+    // the player cannot see.
     for (int i = 0; i < m_items->Count(); ++i) {
         ITabForm* other = m_items->Item(i)->Form();
         QWidget* otherPage = other ? other->hWnd() : nullptr;
-        if (otherPage && otherPage != page && otherPage->parentWidget() == m_container)
-            otherPage->hide();
+        if (!otherPage || otherPage == page || otherPage->parentWidget() != m_container)
+            continue;
+        otherPage->setGeometry(client);
+        otherPage->setEnabled(false);
+        if (!otherPage->isVisibleTo(m_container)) {
+            otherPage->stackUnder(page);
+            otherPage->show();
+        }
     }
 }
 
@@ -569,6 +598,12 @@ void uTab::paintEvent(QPaintEvent*)
 void uTab::WindowProc(bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd,
     std::uint32_t uMsg, WParam, LParam, LParam&)
 {
+    c_Subclass_WindowProc(bBefore, bHandled, lReturn, lng_hWnd, uMsg);
+}
+
+void uTab::c_Subclass_WindowProc(
+    bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd, std::uint32_t uMsg)
+{
     if (lng_hWnd == kest::windowHandle(this)) {
         switch (uMsg) {
         case WM_ERASEBKGND:
@@ -588,8 +623,6 @@ void uTab::WindowProc(bool bBefore, bool& bHandled, LResult& lReturn, WindowHand
         }
     } else if (!bBefore && uMsg == WM_SIZE && m_container
         && lng_hWnd == kest::windowHandle(m_container)) {
-        // Only the selected page follows the container's size; the others
-        // are sized when they are next selected.
         ShowSelectedPage();
     }
 }

@@ -49,7 +49,7 @@ public:
     void LockReDraw(bool bLock);
 
     // The window that receives the page windows; setting it also starts
-    // following its size (the selected page is kept filling it).
+    // following its size (every page is kept filling it).
     QWidget* hContainerWnd() const { return m_container; }
     void setContainerWnd(QWidget* container);
 
@@ -149,6 +149,10 @@ private:
 
     void WindowProc(bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd,
         std::uint32_t uMsg, WParam wParam, LParam lParam, LParam& lParamUser) override;
+    // The strip's message procedure: paints of the strip's own window and
+    // the container's size, which every page follows.
+    void c_Subclass_WindowProc(
+        bool bBefore, bool& bHandled, LResult& lReturn, WindowHandle lng_hWnd, std::uint32_t uMsg);
 
     int clientWidth() const { return width(); }
     int tabAreaWidth() const;
@@ -164,6 +168,8 @@ private:
     void DrawCaption(QPainter& p, const QString& text, const QRect& box);
     void AttachPage(QWidget* page);
     void ShowSelectedPage();
+    // The selected tab's page window when it is in the container, else null.
+    QWidget* SelectedPageWindow() const;
     void blitComposite();
     const QImage& defaultBackground();
     const QImage& bodyImage(int sourceX, const QRect& target);

@@ -131,10 +131,8 @@ void UpdateFrm::closebtn_Click()
     // downloader's event pass would hold the transfer, and a server that
     // waits no longer for a silent client (five seconds for some) would drop
     // it while the player reads the question.
-    auto* box = new QMessageBox(
-        QMessageBox::Question, kTitle, kCancelQuestion, QMessageBox::Yes | QMessageBox::No, this);
-    box->setDefaultButton(QMessageBox::Yes);
-    box->setEscapeButton(QMessageBox::No);
+    QMessageBox* box
+        = NewMsgBox(this, kCancelQuestion, kTitle, MsgIcon::Question, MsgButtons::YesNo);
     box->setAttribute(Qt::WA_DeleteOnClose);
     connect(box, &QMessageBox::buttonClicked, this, [this, box](QAbstractButton* button) {
         if (box->standardButton(button) == QMessageBox::Yes && m_running)

@@ -1,6 +1,10 @@
 // 摘星 (star catcher): the demo platform's game. Keeps the page title equal
 // to "<account> - ..." with the score, so the launcher's tab follows the game.
 // ?autoplay=1 plays by itself (for tests that need a title that keeps changing).
+// ?pace=1 counts the page's 100 ms timer ticks and its animation frames and
+// reports them, with the score and the times the page was told it is hidden,
+// to /game/<account>/pace once a second, so a test can tell a page that runs
+// at full pace from one the browser holds back.
 (function () {
     'use strict';
 
@@ -276,6 +280,30 @@
         if (event.button === 0 && state !== 'playing')
             toggle();
     });
+
+    if (new URLSearchParams(window.location.search).get('pace') === '1') {
+        var ticks = 0;
+        var frames = 0;
+        var hides = 0; // times the page was told it is hidden
+        document.addEventListener('visibilitychange', function () {
+            if (document.visibilityState === 'hidden')
+                hides++;
+        });
+        window.setInterval(function () { ticks++; }, 100);
+        var countFrame = function () {
+            frames++;
+            window.requestAnimationFrame(countFrame);
+        };
+        window.requestAnimationFrame(countFrame);
+        window.setInterval(function () {
+            var report = '/game/' + encodeURIComponent(account) + '/pace?ticks=' + ticks
+                + '&frames=' + frames + '&score=' + score + '&visibility=' + document.visibilityState
+                + '&hides=' + hides;
+            ticks = 0;
+            frames = 0;
+            fetch(report, { cache: 'no-store' }).catch(function () {});
+        }, 1000);
+    }
 
     if (autoplay)
         start();

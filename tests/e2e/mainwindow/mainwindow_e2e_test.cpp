@@ -17,7 +17,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -340,6 +343,68 @@ protected:
         return said.trimmed();
     }
 
+    // The link topic's Execute with `address`: gdbus's answer.
+    static QString executeLink(const QString& address)
+    {
+        return runTool(QStringLiteral("gdbus"),
+            { QStringLiteral("call"), QStringLiteral("--session"), QStringLiteral("--dest"),
+                QStringLiteral("org.kest.Client"), QStringLiteral("--object-path"),
+                QStringLiteral("/PlenwickDDE"), QStringLiteral("--method"),
+                QStringLiteral("org.kest.PlenwickDDE.Execute"), address })
+            .trimmed();
+    }
+
+    // What a game page opened with ?pace=1 reported: per second, or summed.
+    struct Pace {
+        int ticks = 0;
+        int frames = 0;
+        int score = 0;
+        QString visibility;
+        int hides = 0; // times the page was told it is hidden, since it loaded
+    };
+    QList<Pace> paceReports(const QString& account) const
+    {
+        static const QRegularExpression report(QStringLiteral(
+            R"(\?ticks=(\d+)&frames=(\d+)&score=(\d+)&visibility=([a-z]+)&hides=(\d+) )"));
+        QList<Pace> reports;
+        for (const QString& line :
+            requestLines(QStringLiteral("GET /game/") + account + QStringLiteral("/pace?"))) {
+            const auto m = report.match(line);
+            if (m.hasMatch())
+                reports.append({ m.captured(1).toInt(), m.captured(2).toInt(),
+                    m.captured(3).toInt(), m.captured(4), m.captured(5).toInt() });
+        }
+        return reports;
+    }
+    // Ten seconds of the page's pace, from the next ten reports once two more
+    // have settled: ten times the median second, so that a few seconds in
+    // which other programs held the machine do not pass for the page being
+    // held back (a held page's every second is slow). The score and
+    // visibility (and hides) are those of the last report; firstScore gets the score of
+    // the first.
+    Pace paceOverTenSeconds(const QString& account, int* firstScore = nullptr) const
+    {
+        const qsizetype from = paceReports(account).size() + 2;
+        const bool came
+            = waitUntil([&] { return paceReports(account).size() >= from + 10; }, 60000);
+        EXPECT_TRUE(came) << "fewer than twelve pace reports in a minute";
+        const QList<Pace> all = paceReports(account).mid(from, 10);
+        if (all.isEmpty())
+            return {};
+        const auto tenTimesMedian = [&all](int Pace::*field) {
+            std::vector<int> values;
+            for (const Pace& second : all)
+                values.push_back(second.*field);
+            std::sort(values.begin(), values.end());
+            const size_t n = values.size();
+            return n % 2 ? 10 * values[n / 2] : 5 * (values[n / 2 - 1] + values[n / 2]);
+        };
+        if (firstScore)
+            *firstScore = all.first().score;
+        return { tenTimesMedian(&Pace::ticks), tenTimesMedian(&Pace::frames), all.last().score,
+            all.last().visibility, all.last().hides };
+    }
+
     QTemporaryDir m_dir;
     QString m_logFile;
     QString m_modeFile;
@@ -574,6 +639,69 @@ TEST_F(MainWindowTest, FurtherLoginsKeepTheGamesAndTheProgramRunning)
     ASSERT_TRUE(m_launcher->waitForExit(30000));
     EXPECT_EQ(m_launcher->exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_launcher->exitCode(), 0);
+}
+
+TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
+{
+    ASSERT_NO_FATAL_FAILURE(startAndLogIn(QStringLiteral("tester")));
+    const QString paced = QStringLiteral("paced");
+    ASSERT_EQ(
+        executeLink(game(paced) + QStringLiteral("?pace=1&autoplay=1")), QStringLiteral("()"));
+    ASSERT_TRUE(tabCountIs(2));
+    const Pace selected = paceOverTenSeconds(paced);
+    screenshot(artifact(QStringLiteral("40-paced-game-selected.png")));
+
+    // Covered by the first account's game, selected with a click on its tab.
+    const auto strip = tabs();
+    ASSERT_EQ(strip.size(), 2);
+    const int stripY = mainGeometry().top() + 15;
+    clickAt(QPoint(strip.first().first + 30, stripY));
+    QTest::qWait(500);
+    screenshot(artifact(QStringLiteral("41-paced-game-covered.png")));
+    int coveredFrom = 0;
+    const Pace covered = paceOverTenSeconds(paced, &coveredFrom);
+
+    // Selected again: the score it reached while covered is what shows.
+    clickAt(QPoint(strip.last().first + 30, stripY));
+    QTest::qWait(1000);
+    screenshot(artifact(QStringLiteral("42-paced-game-selected-again.png")));
+
+    pressKey(QStringLiteral("F10"));
+    ASSERT_TRUE(mainWindowShown(false));
+    const Pace hidden = paceOverTenSeconds(paced);
+    pressKey(QStringLiteral("F10"));
+    EXPECT_TRUE(mainWindowShown(true));
+    QTest::qWait(1000);
+    screenshot(artifact(QStringLiteral("43-paced-game-back-from-f10.png")));
+
+    // Minimised (the hide button's way where there is neither tray nor hot
+    // key); the link topic brings it back.
+    const auto main = mainWindow();
+    ASSERT_TRUE(main);
+    runTool(QStringLiteral("xdotool"), { QStringLiteral("windowminimize"), main->id });
+    ASSERT_TRUE(mainWindowShown(false));
+    const Pace minimised = paceOverTenSeconds(paced);
+    ASSERT_EQ(
+        executeLink(game(paced) + QStringLiteral("?pace=1&autoplay=1")), QStringLiteral("()"));
+    EXPECT_TRUE(mainWindowShown(true));
+
+    std::printf("pace per 10 s (10 x median second): selected %d ticks %d frames; covered %d ticks "
+                "%d frames "
+                "(score %d -> %d); behind F10 %d ticks %d frames; minimised %d ticks %d "
+                "frames\n",
+        selected.ticks, selected.frames, covered.ticks, covered.frames, coveredFrom, covered.score,
+        hidden.ticks, hidden.frames, minimised.ticks, minimised.frames);
+    ASSERT_GT(selected.ticks, 0);
+    ASSERT_GT(selected.frames, 0);
+    const auto ratio = [](int part, int whole) { return double(part) / double(whole); };
+    for (const auto& [what, pace] : { std::pair { "covered", covered },
+             std::pair { "behind F10", hidden }, std::pair { "minimised", minimised } }) {
+        EXPECT_NEAR(ratio(pace.ticks, selected.ticks), 1.0, 0.1) << what << ": timer ticks";
+        EXPECT_NEAR(ratio(pace.frames, selected.frames), 1.0, 0.1) << what << ": animation frames";
+        EXPECT_EQ(pace.visibility, QStringLiteral("visible")) << what;
+        EXPECT_EQ(pace.hides, 0) << what << ": the page was told it is hidden";
+    }
+    EXPECT_GT(covered.score, coveredFrom) << "the covered game did not score";
 }
 
 TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)

@@ -620,6 +620,14 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
     EXPECT_EQ(launcher().browserEnvironment(),
         QStringLiteral("QT_QPA_PLATFORM=(unset)\nQTWEBENGINE_CHROMIUM_FLAGS=--players-own-flag\n"));
     EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
+    // The update check comes first: its manifest is asked for before the
+    // browser fetches the home page.
+    ASSERT_TRUE(
+        waitUntil([&] { return m_demo->logText().contains(QLatin1String("GET / ")); }, 10000));
+    const QString log = m_demo->logText();
+    const qsizetype manifest = log.indexOf(QLatin1String("GET /gamehome/kest/update.txt "));
+    EXPECT_GE(manifest, 0) << qPrintable(log);
+    EXPECT_GT(log.indexOf(QLatin1String("GET / ")), manifest) << qPrintable(log);
 }
 
 // A later start hands its command text to the running kest and ends with 0,
@@ -837,14 +845,21 @@ TEST_F(StartupTest, WebSwitchWithoutABrowserSaysSoAndEnds)
 
 TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)
 {
-    for (const char* mode : { "short", "error500" }) {
+    // An error status fails whatever the length of its page.
+    const std::pair<const char*, const char*> cases[] = {
+        { "short", "too short" },
+        { "error500", "answered HTTP status 500" },
+        { "error404long", "answered HTTP status 404" },
+    };
+    for (const auto& [mode, reason] : cases) {
         SCOPED_TRACE(mode);
         startDemo({ QStringLiteral("--login-mode"), QLatin1String(mode) });
         startLauncher();
         // The splash may still be up behind the message; the login windows never show.
         answerNoConnectionMessage(
             QStringLiteral("login-%1.png").arg(QLatin1String(mode)), kSplashSize);
-        EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("too short")));
+        EXPECT_TRUE(launcher().eventLog().contains(QLatin1String(reason)))
+            << qPrintable(launcher().eventLog());
         expectNoSanitizerReport();
         m_launcher.reset();
         m_demo.reset();

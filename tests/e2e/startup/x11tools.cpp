@@ -264,11 +264,18 @@ void Launcher::installRecordingBrowser()
     QFile script(recorder);
     script.open(QIODevice::WriteOnly);
     // It notes what it was asked to open, and the two variables the launcher
-    // sets for itself, which a browser it starts must not inherit.
+    // sets for itself, which a browser it starts must not inherit. A loopback
+    // server's root (its home page, nothing deeper, which the launcher loads
+    // itself) it fetches too, as a browser would, so that the server's
+    // request log shows when the page was opened.
     script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/opened.txt\"\n"
                  "printf 'QT_QPA_PLATFORM=%s\\nQTWEBENGINE_CHROMIUM_FLAGS=%s\\n' "
                  "\"${QT_QPA_PLATFORM-(unset)}\" \"${QTWEBENGINE_CHROMIUM_FLAGS-(unset)}\" "
-                 "> \"$(dirname \"$0\")/environment.txt\"\n");
+                 "> \"$(dirname \"$0\")/environment.txt\"\n"
+                 "case \"$1\" in\n"
+                 "  http://127.0.0.1:*/*/*) ;;\n"
+                 "  http://127.0.0.1:*/) curl -s -o /dev/null --max-time 5 \"$1\" ;;\n"
+                 "esac\n");
     script.close();
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 

@@ -378,6 +378,14 @@ TEST(DemoServer, LoginModesPlayAFailingPlatform)
         EXPECT_EQ(demo.terminate(), 0);
     }
     {
+        DemoProcess demo;
+        ASSERT_TRUE(demo.start({ QStringLiteral("--login-mode"), QStringLiteral("error404long") }));
+        const Reply page = get(network, demo.url(QStringLiteral("/pcLogin/")));
+        EXPECT_EQ(page.status, 404);
+        EXPECT_GE(QString::fromUtf8(page.body).size(), 1500);
+        EXPECT_EQ(demo.terminate(), 0);
+    }
+    {
         // The page starts but never completes; SIGTERM still ends the server
         // at once and cleanly, the held response included.
         DemoProcess demo;

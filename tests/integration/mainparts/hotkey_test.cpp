@@ -6,6 +6,7 @@
 // to.
 #include "launcher/ModMsg.h"
 #include "platform/messages.h"
+#include "platform/windowhiding.h"
 #include "winhook/WindowMessage.h"
 #include "x11tools.h"
 
@@ -98,7 +99,7 @@ protected:
     }
 
     // Presses and releases F10 as a keyboard would, then waits for the
-    // window to be `visible` in Qt's and the X server's eyes.
+    // window to be shown to the player (`visible`) in Qt's and the X server's eyes.
     ::testing::AssertionResult pressF10Expecting(bool visible)
     {
         if (!xdotool({ QStringLiteral("key"), QStringLiteral("F10") }))
@@ -106,10 +107,13 @@ protected:
         const QString wanted
             = visible ? QStringLiteral("IsViewable") : QStringLiteral("IsUnMapped");
         if (!QTest::qWaitFor(
-                [&] { return window.isVisible() == visible && mapState(window.winId()) == wanted; },
+                [&] {
+                    return isShownToPlayer(&window) == visible
+                        && mapState(window.winId()) == wanted;
+                },
                 5000))
             return ::testing::AssertionFailure()
-                << "window visible " << window.isVisible() << ", X map state "
+                << "window visible " << isShownToPlayer(&window) << ", X map state "
                 << mapState(window.winId()).toStdString();
         return ::testing::AssertionSuccess();
     }
@@ -146,7 +150,7 @@ TEST_F(HotKey, F10HidesAndShowsTheWindowWithAndWithoutTheLocks)
     // With a modifier F10 is not the hot key.
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("shift+F10") }));
     QTest::qWait(300);
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(isShownToPlayer(&window));
 }
 
 TEST_F(HotKey, TheToggleKeepsMinimisedAndMaximisedStates)
@@ -175,14 +179,14 @@ TEST_F(HotKey, TheToggleKeepsMinimisedAndMaximisedStates)
 
     window.showMinimized();
     ASSERT_TRUE(QTest::qWaitFor(iconicByWm, 5000));
-    ASSERT_TRUE(window.isVisible()) << "a minimised window counts as shown";
+    ASSERT_TRUE(isShownToPlayer(&window)) << "a minimised window counts as shown";
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isShownToPlayer(&window); }));
     // Some time apart, as a player's two presses are: the window manager
     // needs a moment to let go of the hidden window.
     QTest::qWait(300);
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.isVisible(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isShownToPlayer(&window); }));
     EXPECT_TRUE(QTest::qWaitFor(iconicByWm, 5000)) << "shown again, still iconified";
     EXPECT_TRUE(window.isMinimized());
 }
@@ -197,13 +201,13 @@ TEST_F(HotKey, AnotherProgramHoldingF10CostsOnlyTheHotKey)
         EXPECT_TRUE(eventLog().contains(QStringLiteral("BadAccess"))) << eventLog().toStdString();
         ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
         QTest::qWait(300);
-        EXPECT_TRUE(window.isVisible()) << "F10 went to the other program";
+        EXPECT_TRUE(isShownToPlayer(&window)) << "F10 went to the other program";
 
         // The tray still brings the window back and forth.
         sendWindowMessage(windowHandle(&window), WM_TRAYNOTIFY, 1000, WM_LBUTTONUP);
-        EXPECT_FALSE(window.isVisible());
+        EXPECT_FALSE(isShownToPlayer(&window));
         sendWindowMessage(windowHandle(&window), WM_TRAYNOTIFY, 1000, WM_LBUTTONUP);
-        EXPECT_TRUE(window.isVisible());
+        EXPECT_TRUE(isShownToPlayer(&window));
         UnhookMainWindow(&window);
     }
     // The other program has gone: the key can be had again.
@@ -228,7 +232,7 @@ TEST_F(HotKey, AfterTheUnhookAnotherProgramCanTakeF10)
     window.messages.clear();
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
     QTest::qWait(300);
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(isShownToPlayer(&window));
     EXPECT_TRUE(window.messages.isEmpty());
 }
 
@@ -242,8 +246,8 @@ TEST_F(HotKey, HookingASecondWindowReleasesTheFirst)
     HookMainWindow(&second, nullptr);
     ASSERT_TRUE(hotKeyHeld());
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !second.isVisible(); }));
-    EXPECT_TRUE(window.isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !isShownToPlayer(&second); }));
+    EXPECT_TRUE(isShownToPlayer(&window));
     UnhookMainWindow(&window); // not the hooked one: nothing happens
     EXPECT_TRUE(hotKeyHeld());
     UnhookMainWindow(&second);
@@ -259,12 +263,12 @@ TEST_F(HotKey, TheHookActsOnF10AndTheTrayMessagesOnly)
 
     // A hot key message for another key is only passed on.
     sendWindowMessage(handle, WM_HOTKEY, 1000, makeLParam(0, 120));
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(isShownToPlayer(&window));
     EXPECT_EQ(window.messages.count(WM_HOTKEY), 1);
 
     sendWindowMessage(handle, WM_TRAYNOTIFY, 1000, WM_MOUSEMOVE);
     sendWindowMessage(handle, WM_TRAYNOTIFY, 1000, WM_LBUTTONDOWN);
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(isShownToPlayer(&window));
     EXPECT_FALSE(appmenu.isVisible());
 
     // Right button up opens the menu, with the window shown or hidden.
@@ -272,11 +276,11 @@ TEST_F(HotKey, TheHookActsOnF10AndTheTrayMessagesOnly)
     EXPECT_TRUE(QTest::qWaitFor([&] { return appmenu.isVisible(); }));
     appmenu.hide();
     sendWindowMessage(handle, WM_TRAYNOTIFY, 1000, WM_LBUTTONUP);
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(isShownToPlayer(&window));
     sendWindowMessage(handle, WM_TRAYNOTIFY, 1000, WM_RBUTTONUP);
     EXPECT_TRUE(QTest::qWaitFor([&] { return appmenu.isVisible(); }));
     appmenu.hide();
-    EXPECT_FALSE(window.isVisible());
+    EXPECT_FALSE(isShownToPlayer(&window));
     EXPECT_EQ(window.messages.count(WM_TRAYNOTIFY), 5) << "every message goes on to the window";
 
     // A window destroyed while hooked releases the key with it.

@@ -82,6 +82,9 @@ TEST_F(UpdateCheckTest, AtStartUpTheSameVersionIsSilentAndAnotherOneIsOffered)
         EXPECT_EQ(m_boxes.shown[0].title, QStringLiteral("提示"));
         EXPECT_EQ(m_boxes.shown[0].text, kQuestion);
         EXPECT_EQ(m_boxes.shown[0].icon, QMessageBox::Question);
+        QStringList buttons = m_boxes.shown[0].buttons;
+        buttons.sort();
+        EXPECT_EQ(buttons, QStringList({ QStringLiteral("否"), QStringLiteral("是") }));
     }
 }
 

@@ -99,7 +99,10 @@ void MessageBoxAnswerer::poll()
             continue;
         if (!box->property("seen").toBool()) {
             box->setProperty("seen", true);
-            shown.push_back({ box->windowTitle(), box->text(), box->icon() });
+            QStringList buttons;
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text();
+            shown.push_back({ box->windowTitle(), box->text(), box->icon(), buttons });
             m_seen.start();
         }
         if (m_seen.elapsed() < delayMs)

@@ -59,6 +59,7 @@ public:
         QString title;
         QString text;
         QMessageBox::Icon icon;
+        QStringList buttons; // their texts, in the box's order
     };
 
     MessageBoxAnswerer();

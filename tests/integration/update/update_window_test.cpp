@@ -201,6 +201,9 @@ TEST_F(UpdateWindowTest, TheCloseButtonAsksAndOnlyYesCancels)
         ASSERT_FALSE(m_shown.empty());
         EXPECT_EQ(m_shown[0].text, UpdateFrm::kCancelQuestion);
         EXPECT_EQ(m_shown[0].icon, QMessageBox::Question);
+        EXPECT_EQ(m_shown[0].buttons.size(), 2);
+        EXPECT_TRUE(m_shown[0].buttons.contains(QStringLiteral("是")));
+        EXPECT_TRUE(m_shown[0].buttons.contains(QStringLiteral("否")));
         EXPECT_GT(loadingsWhileAsked, 3) << "the download goes on while the question is open";
         if (answer == QMessageBox::No) {
             EXPECT_EQ(window->outcome(), Outcome::Updated);

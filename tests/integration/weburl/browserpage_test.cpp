@@ -5,6 +5,7 @@
 #include "launcher/BrowserProfile.h"
 #include "launcher/LoginPage.h"
 #include "launcher/WebUrl.h"
+#include "platform/windowhiding.h"
 #include "tests/support/page_server.h"
 
 #include <QApplication>
@@ -192,7 +193,9 @@ enum class Place {
     Shown,
     NeverShown,
     HiddenInAShownWindow, // a tab behind another
+    CoveredInAShownWindow, // a tab behind another, shown beneath it to keep running
     WindowHidden, // the main window hidden by F10 or the tray
+    WindowHiddenFromPlayer, // the same, off the screen but shown to Qt
     WindowMinimized,
     ParkedOutOfSight, // the login page rendering before its windows show
 };
@@ -254,8 +257,15 @@ void place(PageUnderTest& page, Place where)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     if (where == Place::HiddenInAShownWindow)
         page.widget()->hide();
+    if (where == Place::CoveredInAShownWindow) {
+        auto* cover = new QWidget(page.widget()->parentWidget());
+        cover->setGeometry(page.widget()->geometry());
+        cover->show();
+    }
     if (where == Place::WindowHidden)
         window.hide();
+    if (where == Place::WindowHiddenFromPlayer)
+        kest::hideFromPlayer(&window);
     if (where == Place::WindowMinimized)
         window.showMinimized();
     if (where == Place::ParkedOutOfSight)
@@ -290,7 +300,9 @@ const DialogRow kDialogRows[] = {
     { "GamePageShown", Kind::GamePage, Place::Shown },
     { "GamePageNeverShown", Kind::GamePage, Place::NeverShown },
     { "GamePageInATabBehind", Kind::GamePage, Place::HiddenInAShownWindow },
+    { "GamePageInATabCovered", Kind::GamePage, Place::CoveredInAShownWindow },
     { "GamePageInAHiddenWindow", Kind::GamePage, Place::WindowHidden },
+    { "GamePageInAWindowHiddenFromPlayer", Kind::GamePage, Place::WindowHiddenFromPlayer },
     { "GamePageInAMinimizedWindow", Kind::GamePage, Place::WindowMinimized },
     { "LoginPageShown", Kind::LoginPage, Place::Shown },
     { "LoginPageParkedOutOfSight", Kind::LoginPage, Place::ParkedOutOfSight },

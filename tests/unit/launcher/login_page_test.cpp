@@ -59,6 +59,11 @@ public:
             res.status = 500;
             res.set_content("<html><body>error</body></html>", "text/html");
         });
+        // An error status with a body long enough to pass for the login page.
+        m_server.Get("/long-error", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content(page("not found"), "text/html; charset=utf-8");
+        });
         // A page that tries to hide from the launcher's checks.
         m_server.Get("/hostile", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(page("<script>"
@@ -227,13 +232,19 @@ TEST_F(LoginPageTest, FrameOpeningAnAppLinkIsCaughtToo)
 
 TEST_F(LoginPageTest, PagesThatAreNoLoginPageFail)
 {
-    for (const char* path : { "/short", "/error" }) {
+    const std::pair<const char*, const char*> cases[] = {
+        { "/short", "too short" },
+        { "/error", "HTTP status 500" },
+        { "/long-error", "HTTP status 404" },
+    };
+    for (const auto& [path, reason] : cases) {
         m_arrived->clear();
         m_failed->clear();
         open(path);
         EXPECT_EQ(m_arrived->count(), 0) << path;
         ASSERT_EQ(m_failed->count(), 1) << path;
-        EXPECT_TRUE(m_failed->at(0).at(0).toString().contains(QLatin1String("too short"))) << path;
+        EXPECT_TRUE(m_failed->at(0).at(0).toString().contains(QLatin1String(reason)))
+            << path << ": " << m_failed->at(0).at(0).toString().toStdString();
     }
 
     // Nothing listens there: no document arrives at all.

@@ -121,7 +121,7 @@ protected:
     QWidget* container = nullptr;
 };
 
-TEST_F(StripTest, AddedPagesWaitHiddenInTheContainerUntilSelected)
+TEST_F(StripTest, PagesWaitHiddenUntilSelectedThenStayShownWhenCovered)
 {
     TestPage* first = addTab(QStringLiteral("a"));
     EXPECT_EQ(first->parentWidget(), container);
@@ -137,10 +137,18 @@ TEST_F(StripTest, AddedPagesWaitHiddenInTheContainerUntilSelected)
     EXPECT_TRUE(second->isVisible());
     EXPECT_TRUE(pageOnTop(second));
     EXPECT_FALSE(log.contains(QStringLiteral("TabChanged sel=1"))); // writing never raises it
-    // A covered page is hidden too, so a browser page stops drawing frames.
+    EXPECT_TRUE(first->isVisible()) << "a covered page is hidden, so a browser page stops";
     strip->setSelected(0);
-    EXPECT_TRUE(first->isVisible());
-    EXPECT_FALSE(second->isVisible());
+    EXPECT_TRUE(pageOnTop(first));
+    EXPECT_TRUE(second->isVisible());
+    // Covered pages take no keyboard focus.
+    EXPECT_TRUE(first->isEnabled());
+    EXPECT_FALSE(second->isEnabled());
+    // Added under a shown selected page: shown at once, beneath it.
+    TestPage* third = addTab(QStringLiteral("c"));
+    EXPECT_TRUE(third->isVisible());
+    EXPECT_FALSE(third->isEnabled());
+    EXPECT_TRUE(pageOnTop(first));
 }
 
 TEST_F(StripTest, SelectedIgnoresPositionsPastTheEnd)
@@ -350,13 +358,13 @@ TEST_F(StripTest, ClearResetsSelectionAndClosesPages)
     EXPECT_TRUE(container->findChildren<TestPage*>().isEmpty());
 }
 
-TEST_F(StripTest, OnlyTheSelectedPageFollowsTheContainer)
+TEST_F(StripTest, EveryPageFollowsTheContainer)
 {
     addTabs(2);
     strip->setSelected(1);
     container->resize(500, 250);
     EXPECT_EQ(page(1)->size(), QSize(500, 250));
-    EXPECT_EQ(page(0)->size(), QSize(600, 300));
+    EXPECT_EQ(page(0)->size(), QSize(500, 250)) << "a covered game laid out for another size";
     strip->setSelected(0);
     EXPECT_EQ(page(0)->size(), QSize(500, 250));
     strip->RefreshPage(); // reloads the selected page only
@@ -373,6 +381,8 @@ TEST_F(StripTest, ReleasedPageBecomesACentredFreeWindow)
     strip->TabItems()->Add(QStringLiteral("free"), page, QStringLiteral("free"));
     addTabs(1);
     EXPECT_EQ(page->parentWidget(), container);
+    strip->setSelected(1);
+    ASSERT_FALSE(page->isEnabled()) << "covered";
 
     strip->TabItems()->ReleaseForm(QStringLiteral("free"));
     EXPECT_EQ(strip->TabItems()->Count(), 1);
@@ -380,6 +390,7 @@ TEST_F(StripTest, ReleasedPageBecomesACentredFreeWindow)
     ASSERT_EQ(page->parentWidget(), nullptr);
     EXPECT_EQ(page->windowFlags(), flags);
     EXPECT_TRUE(page->isVisible());
+    EXPECT_TRUE(page->isEnabled());
     EXPECT_TRUE(page->testAttribute(Qt::WA_DeleteOnClose));
     const QSize screen = QGuiApplication::primaryScreen()->geometry().size();
     const QSize frame = page->frameGeometry().size();

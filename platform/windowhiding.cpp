@@ -1,0 +1,53 @@
+#include "platform/windowhiding.h"
+
+#include <QWidget>
+
+namespace kest {
+
+namespace {
+
+const char kChangingPlace[] = "kestChangingPlace";
+
+// Hides `window`, sets WA_DontShowOnScreen to `offScreen` and shows it again,
+// marked as changing place meanwhile.
+void hideAndShow(QWidget* window, bool offScreen)
+{
+    window->setProperty(kChangingPlace, true);
+    window->hide();
+    window->setAttribute(Qt::WA_DontShowOnScreen, offScreen);
+    window->show();
+    window->setProperty(kChangingPlace, false);
+}
+
+} // namespace
+
+void hideFromPlayer(QWidget* window)
+{
+    if (!window || !isShownToPlayer(window))
+        return;
+    // Qt maps a window only when it is shown: hidden, marked and shown
+    // again, it stays unmapped while everything in it is shown.
+    hideAndShow(window, true);
+}
+
+void showToPlayer(QWidget* window)
+{
+    if (!window)
+        return;
+    if (window->testAttribute(Qt::WA_DontShowOnScreen) && window->isVisible())
+        hideAndShow(window, false);
+    window->setAttribute(Qt::WA_DontShowOnScreen, false);
+    window->show();
+}
+
+bool isChangingPlace(const QWidget* window)
+{
+    return window && window->property(kChangingPlace).toBool();
+}
+
+bool isShownToPlayer(const QWidget* window)
+{
+    return window && window->isVisible() && !window->testAttribute(Qt::WA_DontShowOnScreen);
+}
+
+} // namespace kest
