@@ -425,7 +425,8 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
         << QFileInfo(exe).symLinkTarget().toStdString();
     EXPECT_EQ(readAll(launcherPath()), m_oldBytes);
-    EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/program/system-copy"))));
+    EXPECT_FALSE(
+        QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/program/system-copy"))));
 
     const QString updaterPid = answerYesAndFindTheUpdater();
     ASSERT_FALSE(updaterPid.isEmpty());
