@@ -25,6 +25,14 @@ void hideFromPlayer(QWidget* window)
 {
     if (!window || !isShownToPlayer(window))
         return;
+    // A minimised window is hidden for real: taken off the screen and back,
+    // the window manager may map it back un-minimised (seen with openbox,
+    // one time in two). Its pages are not seen either way; until it shows
+    // again they run at the engine's pace for hidden pages.
+    if (window->isMinimized()) {
+        window->hide();
+        return;
+    }
     // Qt maps a window only when it is shown: hidden, marked and shown
     // again, it stays unmapped while everything in it is shown.
     hideAndShow(window, true);
