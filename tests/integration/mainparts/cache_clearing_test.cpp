@@ -4,6 +4,7 @@
 // is fetched again, and that request still carries both cookies.
 #include "launcher/BrowserProfile.h"
 #include "launcher/CacheMain.h"
+#include "tests/support/pageload.h"
 #include "tests/support/testenv.h"
 
 #include <QFile>
@@ -105,20 +106,7 @@ protected:
         m_page.reset();
     }
 
-    bool load(const QUrl& url)
-    {
-        bool finished = false;
-        bool ok = false;
-        const auto connection = QObject::connect(
-            m_page.get(), &QWebEnginePage::loadFinished, m_page.get(), [&](bool success) {
-                finished = true;
-                ok = success;
-            });
-        m_page->setUrl(url);
-        const bool came = QTest::qWaitFor([&] { return finished; }, kWaitMs);
-        QObject::disconnect(connection);
-        return came && ok;
-    }
+    bool load(const QUrl& url) { return kest::test::loadPage(*m_page, url, kWaitMs); }
 
     static QString eventLog()
     {

@@ -4,6 +4,7 @@
 // earlier clearing in the process decides what this one sees.
 #include "launcher/BrowserProfile.h"
 #include "launcher/CacheMain.h"
+#include "tests/support/pageload.h"
 #include "tests/support/tls.h"
 
 #include <QDir>
@@ -172,20 +173,7 @@ protected:
     }
     void TearDown() override { m_page.reset(); } // pages go before the profile
 
-    bool load(const QUrl& url)
-    {
-        bool finished = false;
-        bool ok = false;
-        const auto connection = QObject::connect(
-            m_page.get(), &QWebEnginePage::loadFinished, m_page.get(), [&](bool success) {
-                finished = true;
-                ok = success;
-            });
-        m_page->setUrl(url);
-        const bool came = QTest::qWaitFor([&] { return finished; }, kWaitMs);
-        QObject::disconnect(connection);
-        return came && ok;
-    }
+    bool load(const QUrl& url) { return kest::test::loadPage(*m_page, url, kWaitMs); }
 
     std::unique_ptr<QWebEnginePage> m_page;
 };

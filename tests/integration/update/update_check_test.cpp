@@ -55,6 +55,21 @@ protected:
         return demo;
     }
 
+    // A platform that serves the manifest and its signature from files this
+    // test writes (empty at first), set as the static host.
+    std::unique_ptr<DemoProcess> signingDemo()
+    {
+        const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
+        QDir().mkpath(publishedFolder());
+        writeFile(manifest, "");
+        writeFile(manifest + QStringLiteral(".minisig"), "");
+        auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest,
+            QStringLiteral("--signature-file"), manifest + QStringLiteral(".minisig") });
+        if (demo->isRunning())
+            useHost(demo->host());
+        return demo;
+    }
+
     QByteArray m_oldRuntime;
     MessageBoxAnswerer m_boxes;
     QMessageBox::StandardButton m_answer = QMessageBox::No;
@@ -124,15 +139,9 @@ TEST_F(UpdateCheckTest, WithAKeyOnlyASignedNewerManifestIsOffered)
     ASSERT_TRUE(key.isValid() && other.isValid()) << "minisign is needed (scripts/setup)";
     qputenv("KEST_UPDATE_PUBKEY", key.publicLine());
     const auto unsetKey = qScopeGuard([] { qunsetenv("KEST_UPDATE_PUBKEY"); });
-    const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
-    const QString signature = manifest + QStringLiteral(".minisig");
-    QDir().mkpath(publishedFolder());
-    writeFile(manifest, "");
-    writeFile(signature, "");
-    const auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest,
-        QStringLiteral("--signature-file"), signature });
+    const auto demo = signingDemo();
     ASSERT_TRUE(demo->isRunning());
-    useHost(demo->host());
+    const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
 
     struct Case {
         const char* name;
@@ -181,15 +190,8 @@ TEST_F(UpdateCheckTest, TheManifestAndItsSignatureComeThroughTheProxy)
     const ScopedEnvironment env({ { "KEST_UPDATE_PUBKEY", key.publicLine() },
         { "http_proxy", proxy.url().toLatin1() }, { "no_proxy", {} }, { "NO_PROXY", {} },
         { "QTWEBENGINE_CHROMIUM_FLAGS", "--proxy-bypass-list=<-loopback>" } });
-    const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
-    const QString signature = manifest + QStringLiteral(".minisig");
-    QDir().mkpath(publishedFolder());
-    writeFile(manifest, "");
-    writeFile(signature, "");
-    const auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest,
-        QStringLiteral("--signature-file"), signature });
+    const auto demo = signingDemo();
     ASSERT_TRUE(demo->isRunning());
-    useHost(demo->host());
     ASSERT_TRUE(publish(*demo, QStringLiteral("9.9.9"), &key));
 
     EXPECT_EQ(m_check.startupCheck(), Result::Declined) << eventLog().toStdString();
