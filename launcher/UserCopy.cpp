@@ -52,7 +52,7 @@ QByteArray readSmallFile(const QString& path)
 QString UserCopy::folder()
 {
     QString data = QFile::decodeName(qgetenv("XDG_DATA_HOME"));
-    // The base directory specification: a relative path is to be ignored.
+    // XDG base directories: a relative path is to be ignored.
     if (data.isEmpty() || !QDir::isAbsolutePath(data))
         data = QDir::homePath() + QStringLiteral("/.local/share");
     // Beside the browser's storage (kest/browser), not mixed with it: an
