@@ -70,14 +70,19 @@ QPoint centredAt(QSize size)
     return { (screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2 };
 }
 
-QList<XWindow> windowsSized(const Launcher& launcher, QSize size)
+QList<XWindow> windowsSized(qint64 pid, QSize size)
 {
     QList<XWindow> sized;
-    for (const XWindow& window : visibleWindowsOf(launcher.pid())) {
+    for (const XWindow& window : visibleWindowsOf(pid)) {
         if (window.geometry.size() == size)
             sized << window;
     }
     return sized;
+}
+
+QList<XWindow> windowsSized(const Launcher& launcher, QSize size)
+{
+    return windowsSized(launcher.pid(), size);
 }
 
 QRgb rgbAt(const QImage& image, QPoint at)
@@ -203,6 +208,19 @@ protected:
 
     // The login windows close and the main window gets the game address: it
     // asks the demo platform for the game page with the cookies of the login.
+    // A demo account signs in on the login page of the windows at `origin`;
+    // its enter link hands the game address over. False when the link never
+    // showed.
+    bool enterAsAlice(QPoint origin)
+    {
+        clickAt(origin + kAliceButton);
+        if (!waitUntil([&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; },
+                20000))
+            return false;
+        clickAt(origin + kEnterLink);
+        return true;
+    }
+
     void expectHandOver(const QString& account)
     {
         const QString line
@@ -674,11 +692,7 @@ TEST_F(StartupTest, LaterStartsHandTheirCommandToTheFirst)
 
     // After the login, the page asked for before it opens too; then one
     // asked for while the main window is up.
-    const QPoint origin = login[0].geometry.topLeft();
-    clickAt(origin + kAliceButton);
-    ASSERT_TRUE(waitUntil(
-        [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; }, 20000));
-    clickAt(origin + kEnterLink);
+    ASSERT_TRUE(enterAsAlice(login[0].geometry.topLeft()));
     expectHandOver(QStringLiteral("alice"));
     const auto requested = [&](const QString& account) {
         return waitUntil(
@@ -767,22 +781,10 @@ TEST_F(StartupTest, BusActivationStartsKestForALinkTopicCall)
     }
     ASSERT_NE(kest, 0);
     QList<XWindow> login;
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            login.clear();
-            for (const XWindow& window : visibleWindowsOf(kest)) {
-                if (window.geometry.size() == kLoginSize)
-                    login << window;
-            }
-            return login.size() == 2;
-        },
-        kStartMs));
-    const QPoint origin = login[0].geometry.topLeft();
-    waitForPage(origin);
-    clickAt(origin + kAliceButton);
-    ASSERT_TRUE(waitUntil(
-        [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; }, 20000));
-    clickAt(origin + kEnterLink);
+    ASSERT_TRUE(
+        waitUntil([&] { return (login = windowsSized(kest, kLoginSize)).size() == 2; }, kStartMs));
+    waitForPage(login[0].geometry.topLeft());
+    ASSERT_TRUE(enterAsAlice(login[0].geometry.topLeft()));
     EXPECT_TRUE(waitUntil(
         [&] { return m_demo->logText().contains(QLatin1String("GET /game/linked")); }, kStartMs))
         << qPrintable(m_demo->logText());
