@@ -6,7 +6,6 @@
 #include "launcher/UpdateCheck.h"
 #include "platform/deploy.h"
 #include "tests/support/http_fault_server.h"
-#include "tests/support/proxy_servers.h"
 #include "tests/support/signing.h"
 #include "tests/support/testenv.h"
 #include "tests/support/tls.h"
@@ -52,21 +51,6 @@ protected:
             QStringList { QStringLiteral("--version"), version, QStringLiteral("--file"),
                 QStringLiteral("kest=") + servedPath(QStringLiteral("kest")) });
         useHost(demo->host());
-        return demo;
-    }
-
-    // A platform that serves the manifest and its signature from files this
-    // test writes (empty at first), set as the static host.
-    std::unique_ptr<DemoProcess> signingDemo()
-    {
-        const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
-        QDir().mkpath(publishedFolder());
-        writeFile(manifest, "");
-        writeFile(manifest + QStringLiteral(".minisig"), "");
-        auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest,
-            QStringLiteral("--signature-file"), manifest + QStringLiteral(".minisig") });
-        if (demo->isRunning())
-            useHost(demo->host());
         return demo;
     }
 
@@ -139,9 +123,15 @@ TEST_F(UpdateCheckTest, WithAKeyOnlyASignedNewerManifestIsOffered)
     ASSERT_TRUE(key.isValid() && other.isValid()) << "minisign is needed (scripts/setup)";
     qputenv("KEST_UPDATE_PUBKEY", key.publicLine());
     const auto unsetKey = qScopeGuard([] { qunsetenv("KEST_UPDATE_PUBKEY"); });
-    const auto demo = signingDemo();
-    ASSERT_TRUE(demo->isRunning());
     const QString manifest = publishedFolder() + QStringLiteral("/update.txt");
+    const QString signature = manifest + QStringLiteral(".minisig");
+    QDir().mkpath(publishedFolder());
+    writeFile(manifest, "");
+    writeFile(signature, "");
+    const auto demo = startDemo({ QStringLiteral("--manifest-file"), manifest,
+        QStringLiteral("--signature-file"), signature });
+    ASSERT_TRUE(demo->isRunning());
+    useHost(demo->host());
 
     struct Case {
         const char* name;
@@ -176,29 +166,6 @@ TEST_F(UpdateCheckTest, WithAKeyOnlyASignedNewerManifestIsOffered)
             eventLog().mid(logBefore).contains(QLatin1String("no update offered")), !c.offered)
             << eventLog().mid(logBefore).toStdString();
     }
-}
-
-// The manifest and its signature come through the player's proxy, as the
-// pages do. The platform is on loopback, which goes direct unless the
-// engine's bypass list holds "<-loopback>": the test adds it.
-TEST_F(UpdateCheckTest, TheManifestAndItsSignatureComeThroughTheProxy)
-{
-    const SigningKey key;
-    ASSERT_TRUE(key.isValid()) << "minisign is needed (scripts/setup)";
-    TinyProxy proxy;
-    ASSERT_TRUE(proxy.start()) << proxy.error().toStdString();
-    const ScopedEnvironment env({ { "KEST_UPDATE_PUBKEY", key.publicLine() },
-        { "http_proxy", proxy.url().toLatin1() }, { "no_proxy", {} }, { "NO_PROXY", {} },
-        { "QTWEBENGINE_CHROMIUM_FLAGS", "--proxy-bypass-list=<-loopback>" } });
-    const auto demo = signingDemo();
-    ASSERT_TRUE(demo->isRunning());
-    ASSERT_TRUE(publish(*demo, QStringLiteral("9.9.9"), &key));
-
-    EXPECT_EQ(m_check.startupCheck(), Result::Declined) << eventLog().toStdString();
-    const QString address = QStringLiteral("http://%1/gamehome/kest/update.txt").arg(demo->host());
-    EXPECT_TRUE(proxy.forwarded(address)) << proxy.log().constData();
-    EXPECT_TRUE(proxy.forwarded(address + QStringLiteral(".minisig"))) << proxy.log().constData();
-    proxy.keepLog(artifactDir(QStringLiteral("update_check")) + QStringLiteral("/tinyproxy.log"));
 }
 
 // Without a key the updater still refuses a manifest it cannot act on; the
