@@ -2,7 +2,7 @@
 // rendering (not measured here: it needs the engine), turn it into the shown
 // region, and compare it with the window's current mask. Measured on a page
 // drawn like the demo login page: key background, a card, text, buttons.
-#include "launcher/LoginFrm.h"
+#include "launcher/login/LoginFrm.h"
 
 #include <QApplication>
 #include <QFont>

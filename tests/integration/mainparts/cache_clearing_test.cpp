@@ -2,8 +2,8 @@
 // loopback server sets a session cookie and a persistent one and loads a
 // script the browser may keep for an hour. After ClearBrowserCache the script
 // is fetched again, and that request still carries both cookies.
-#include "launcher/BrowserProfile.h"
-#include "launcher/CacheMain.h"
+#include "launcher/browser/BrowserProfile.h"
+#include "launcher/browser/CacheMain.h"
 #include "tests/support/pageload.h"
 #include "tests/support/testenv.h"
 

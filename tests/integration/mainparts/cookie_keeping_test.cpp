@@ -2,8 +2,8 @@
 // against loopback http and https servers: every cookie comes back exactly
 // as the engine held it. A program of its own: the engine is fresh, and no
 // earlier clearing in the process decides what this one sees.
-#include "launcher/BrowserProfile.h"
-#include "launcher/CacheMain.h"
+#include "launcher/browser/BrowserProfile.h"
+#include "launcher/browser/CacheMain.h"
 #include "tests/support/pageload.h"
 #include "tests/support/tls.h"
 

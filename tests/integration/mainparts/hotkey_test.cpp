@@ -4,7 +4,7 @@
 // fail with a line in the event log and nothing else missing; after the
 // unhook another client can take F10. Also the tray messages the hook reacts
 // to.
-#include "launcher/ModMsg.h"
+#include "launcher/mainwindow/ModMsg.h"
 #include "platform/messages.h"
 #include "platform/windowhiding.h"
 #include "winhook/WindowMessage.h"

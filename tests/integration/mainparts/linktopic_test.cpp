@@ -1,6 +1,6 @@
 // The link topic on a real session bus: what another program gets back for
 // each kind of text it sends, and what reaches the window.
-#include "launcher/LinkTopic.h"
+#include "launcher/shared/LinkTopic.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

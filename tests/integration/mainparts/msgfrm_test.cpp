@@ -2,7 +2,7 @@
 // clicks (xdotool) while its modal loop runs: "是" sets m_bExit, "否" and the
 // close button clear it, and so does any other way of dismissing it. Its
 // layout and its 4 x 4 rounded corners, on the screen.
-#include "launcher/MsgFrm.h"
+#include "launcher/mainwindow/MsgFrm.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
 #include "winhook/cSetStyle.h"

@@ -4,7 +4,7 @@
 // the icon away, and a balloon is shown and withdrawn both through a real
 // notification service (notification-daemon, started here) and through
 // Qt's own balloon when there is none.
-#include "launcher/CKvNotifyIcon.h"
+#include "launcher/mainwindow/CKvNotifyIcon.h"
 #include "platform/messages.h"
 #include "platform/resources.h"
 #include "winhook/WindowMessage.h"

@@ -3,7 +3,7 @@
 // it asks, what it says, and that a dead server only costs seconds.
 #include "tests/integration/update/update_fixture.h"
 
-#include "launcher/UpdateCheck.h"
+#include "launcher/shared/UpdateCheck.h"
 #include "platform/deploy.h"
 #include "tests/support/http_fault_server.h"
 #include "tests/support/signing.h"

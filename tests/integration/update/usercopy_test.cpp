@@ -1,7 +1,7 @@
 // A packaged kest's per-user copy: placed, kept or replaced by what the
 // copy says of itself when run (small scripts play the launchers here; they
 // answer --version as kest does), and the folders it may update.
-#include "launcher/UserCopy.h"
+#include "launcher/shared/UserCopy.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,9 +2,9 @@
 // login page in a view), with real pages from a loopback server: a link of a
 // scheme the engine does not know never reaches the desktop's opener, and a
 // script's dialogs show only while the player sees the page.
-#include "launcher/BrowserProfile.h"
-#include "launcher/LoginPage.h"
-#include "launcher/WebUrl.h"
+#include "launcher/browser/BrowserProfile.h"
+#include "launcher/login/LoginPage.h"
+#include "launcher/mainwindow/WebUrl.h"
 #include "platform/windowhiding.h"
 #include "tests/support/page_server.h"
 

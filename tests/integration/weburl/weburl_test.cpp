@@ -1,7 +1,7 @@
 // Real WebUrl pages in a real tab strip, loading from a real HTTP server on
 // loopback.
-#include "launcher/BrowserProfile.h"
-#include "launcher/WebUrl.h"
+#include "launcher/browser/BrowserProfile.h"
+#include "launcher/mainwindow/WebUrl.h"
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/uTab.h"

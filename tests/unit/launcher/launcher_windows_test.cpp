@@ -1,9 +1,9 @@
 // The launcher's window helpers that need no browser engine: the start-up
 // switch, layered pictures, the colour key, the icon file and the login move
 // hook. Runs on the offscreen platform with the program's own pictures.
-#include "launcher/LoadFrm.h"
-#include "launcher/LoginFrm.h"
-#include "launcher/PublicData.h"
+#include "launcher/login/LoadFrm.h"
+#include "launcher/login/LoginFrm.h"
+#include "launcher/shared/PublicData.h"
 #include "platform/resources.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The login page in the real browser engine, served by a loopback HTTP server:
 // which navigations are app command links, with which exact text, and when
 // the page counts as arrived or as a failed connection.
-#include "launcher/LoginPage.h"
+#include "launcher/login/LoginPage.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>

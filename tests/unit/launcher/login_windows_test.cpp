@@ -3,11 +3,11 @@
 // load and unload again and again without leaving anything behind, and a
 // further account's failed login leaves the main window as it was. (What the
 // links do to the windows is in the end-to-end tests.)
-#include "launcher/LoginBgFrm.h"
-#include "launcher/LoginFrm.h"
-#include "launcher/LoginPage.h"
-#include "launcher/PublicData.h"
-#include "launcher/WebMainFrm.h"
+#include "launcher/login/LoginBgFrm.h"
+#include "launcher/login/LoginFrm.h"
+#include "launcher/login/LoginPage.h"
+#include "launcher/mainwindow/WebMainFrm.h"
+#include "launcher/shared/PublicData.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
 // When a page's script gets its dialog: one row per story, each step with the
 // answer it must get.
-#include "launcher/PageDialogGate.h"
+#include "launcher/browser/PageDialogGate.h"
 
 #include <gtest/gtest.h>
 

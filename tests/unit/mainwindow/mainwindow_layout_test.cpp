@@ -1,7 +1,7 @@
 // The main window's rules that need no window: the resize layout in twips and
 // its conversion to pixels, the restored window's centred place, page keys,
 // the menu's refresh target and the tab strip's press and hover rules.
-#include "launcher/WebMainFrmLayout.h"
+#include "launcher/mainwindow/WebMainFrmLayout.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/LoadFrm.h"
+#include "launcher/login/LoadFrm.h"
 
 #include <QPoint>
 #include <QWidget>

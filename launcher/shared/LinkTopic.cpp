@@ -1,6 +1,6 @@
-#include "launcher/LinkTopic.h"
+#include "launcher/shared/LinkTopic.h"
 
-#include "launcher/AppLinks.h"
+#include "launcher/login/AppLinks.h"
 #include "platform/eventlog.h"
 
 #include <QDBusConnection>

@@ -1,4 +1,4 @@
-#include "launcher/WebMainFrmLayout.h"
+#include "launcher/mainwindow/WebMainFrmLayout.h"
 
 #include "platform/units.h"
 

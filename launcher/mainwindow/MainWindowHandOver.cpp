@@ -1,6 +1,6 @@
-#include "launcher/MainWindowHandOver.h"
+#include "launcher/mainwindow/MainWindowHandOver.h"
 
-#include "launcher/WebMainFrm.h"
+#include "launcher/mainwindow/WebMainFrm.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "launcher/PublicData.h"
+#include "launcher/shared/PublicData.h"
 
 #include "platform/deploy.h"
 #include "platform/eventlog.h"

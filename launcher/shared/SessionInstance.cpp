@@ -1,6 +1,6 @@
-#include "launcher/SessionInstance.h"
+#include "launcher/shared/SessionInstance.h"
 
-#include "launcher/LinkTopic.h"
+#include "launcher/shared/LinkTopic.h"
 #include "platform/eventlog.h"
 
 #include <QDBusConnection>

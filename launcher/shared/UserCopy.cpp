@@ -1,4 +1,4 @@
-#include "launcher/UserCopy.h"
+#include "launcher/shared/UserCopy.h"
 
 #include "platform/eventlog.h"
 #include "updater/core/manifest.h"

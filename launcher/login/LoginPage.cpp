@@ -1,6 +1,6 @@
-#include "launcher/LoginPage.h"
+#include "launcher/login/LoginPage.h"
 
-#include "launcher/AppLinks.h"
+#include "launcher/login/AppLinks.h"
 #include "platform/eventlog.h"
 
 #include <QPointer>

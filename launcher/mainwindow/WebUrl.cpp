@@ -1,7 +1,7 @@
-#include "launcher/WebUrl.h"
+#include "launcher/mainwindow/WebUrl.h"
 
-#include "launcher/BrowserPage.h"
-#include "launcher/BrowserProfile.h"
+#include "launcher/browser/BrowserPage.h"
+#include "launcher/browser/BrowserProfile.h"
 #include "platform/plaintext.h"
 #include "platform/units.h"
 #include "platform/windowhiding.h"

@@ -1,4 +1,4 @@
-#include "launcher/AppLinks.h"
+#include "launcher/login/AppLinks.h"
 
 namespace kest {
 

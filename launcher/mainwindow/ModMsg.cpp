@@ -1,4 +1,4 @@
-#include "launcher/ModMsg.h"
+#include "launcher/mainwindow/ModMsg.h"
 
 #include "platform/eventlog.h"
 #include "platform/messages.h"

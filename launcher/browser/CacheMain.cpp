@@ -1,6 +1,6 @@
-#include "launcher/CacheMain.h"
+#include "launcher/browser/CacheMain.h"
 
-#include "launcher/BrowserProfile.h"
+#include "launcher/browser/BrowserProfile.h"
 #include "platform/eventlog.h"
 #include "platform/messagebox.h"
 

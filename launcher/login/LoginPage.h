@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/BrowserPage.h"
+#include "launcher/browser/BrowserPage.h"
 
 #include <QString>
 

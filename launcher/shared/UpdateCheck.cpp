@@ -1,6 +1,6 @@
-#include "launcher/UpdateCheck.h"
+#include "launcher/shared/UpdateCheck.h"
 
-#include "launcher/UserCopy.h"
+#include "launcher/shared/UserCopy.h"
 #include "platform/deploy.h"
 #include "platform/eventlog.h"
 #include "platform/messagebox.h"

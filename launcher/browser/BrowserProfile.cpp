@@ -1,7 +1,7 @@
-#include "launcher/BrowserProfile.h"
+#include "launcher/browser/BrowserProfile.h"
 
-#include "launcher/BrowserPage.h"
-#include "launcher/CacheMain.h"
+#include "launcher/browser/BrowserPage.h"
+#include "launcher/browser/CacheMain.h"
 #include "platform/deploy.h"
 #include "platform/proxy.h"
 

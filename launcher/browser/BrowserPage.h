@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/PageDialogGate.h"
+#include "launcher/browser/PageDialogGate.h"
 
 #include <QWebEnginePage>
 

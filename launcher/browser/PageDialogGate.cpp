@@ -1,4 +1,4 @@
-#include "launcher/PageDialogGate.h"
+#include "launcher/browser/PageDialogGate.h"
 
 #include <cstddef>
 

@@ -1,6 +1,6 @@
-#include "launcher/MsgFrm.h"
+#include "launcher/mainwindow/MsgFrm.h"
 
-#include "launcher/PublicData.h"
+#include "launcher/shared/PublicData.h"
 #include "platform/pictures.h"
 #include "platform/units.h"
 #include "skin/BForm.h"

@@ -1,4 +1,4 @@
-#include "launcher/BrowserPage.h"
+#include "launcher/browser/BrowserPage.h"
 
 #include "platform/eventlog.h"
 #include "platform/windowhiding.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "launcher/MainWindowHandOver.h"
+#include "launcher/mainwindow/MainWindowHandOver.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -1,4 +1,4 @@
-#include "launcher/CKvNotifyIcon.h"
+#include "launcher/mainwindow/CKvNotifyIcon.h"
 
 #include "platform/eventlog.h"
 #include "winhook/WindowMessage.h"

@@ -1,6 +1,6 @@
-#include "launcher/LoginBgFrm.h"
+#include "launcher/login/LoginBgFrm.h"
 
-#include "launcher/PublicData.h"
+#include "launcher/shared/PublicData.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
