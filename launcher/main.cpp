@@ -1,9 +1,5 @@
-#include "launcher/login/LoadFrm.h"
-#include "launcher/login/LoginBgFrm.h"
-#include "launcher/login/LoginFrm.h"
+#include "launcher/Launcher.h"
 #include "launcher/login/LoginPage.h"
-#include "launcher/mainwindow/MainWindowHandOver.h"
-#include "launcher/shared/PublicData.h"
 #include "launcher/shared/SessionInstance.h"
 #include "launcher/shared/UserCopy.h"
 #include "platform/cmdline.h"
@@ -53,38 +49,6 @@ void runPerUserCopy(char* argv[])
                        .arg(copy.launcher(), QString::fromLocal8Bit(std::strerror(errno))));
 }
 
-// What a later start of kest asks of this one.
-kest::SessionInstance::Actions laterStartActions()
-{
-    const auto showWindow = [] {
-        if (kest::mainWindow().isLoaded()) {
-            kest::mainWindow().showMainWindow();
-            return;
-        }
-        // The login windows once they show; before that the splash is up,
-        // or a question that is in front already.
-        if (kest::LoginFrm* login = kest::LoginFrm::instance();
-            login && login->background()->isVisible()) {
-            kest::LoginBgFrm* background = login->background();
-            background->setWindowState(background->windowState() & ~Qt::WindowMinimized);
-            background->raise();
-            background->activateWindow();
-        }
-    };
-    return {
-        [showWindow](const QString& address) {
-            if (kest::mainWindow().isLoaded())
-                return kest::mainWindow().openLinked(address);
-            // A game page needs the login's session: it opens after the login.
-            kest::openAfterLogin(address);
-            showWindow();
-            return true;
-        },
-        [] { return kest::openHomePage(nullptr); },
-        showWindow,
-    };
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -124,7 +88,8 @@ int main(int argc, char* argv[])
     // is hidden: see kest::LoadedForms.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    kest::SessionInstance instance(laterStartActions());
+    kest::Launcher launcher;
+    kest::SessionInstance instance(launcher.laterStartActions());
     switch (instance.claim(commandLine.commandText)) {
     case kest::SessionInstance::Claim::HandedOver:
         return 0;
@@ -142,7 +107,7 @@ int main(int argc, char* argv[])
         !installed.recover())
         kest::logEvent(QString::fromStdString("start-up: " + installed.error()));
 
-    kest::LoadFrm::closeOnTerminationSignals();
-    kest::LoadFrm::startUp(commandLine.commandText);
+    launcher.closeOnTerminationSignals();
+    launcher.startUp(commandLine.commandText);
     return app.exec();
 }

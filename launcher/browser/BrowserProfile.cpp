@@ -1,7 +1,7 @@
 #include "launcher/browser/BrowserProfile.h"
 
 #include "launcher/browser/BrowserPage.h"
-#include "launcher/browser/CacheMain.h"
+#include "launcher/browser/CookieKeeper.h"
 #include "platform/deploy.h"
 #include "platform/proxy.h"
 
@@ -29,16 +29,13 @@ namespace {
 QPointer<QWebEngineProfile> g_profile;
 QSet<const QObject*> g_livePages;
 
-// Runs as the application object is destroyed. Registered after the engine
-// registered its own clean-up (creating the profile starts the engine), so it
-// runs first: post routines run in reverse order.
+// Runs as the application object is destroyed, when nobody released the
+// profile before. Registered after the engine registered its own clean-up
+// (creating the profile starts the engine), so it runs first: post routines
+// run in reverse order.
 void releaseProfileAtExit()
 {
-    if (g_livePages.isEmpty())
-        delete g_profile.data();
-    // With a page still alive the profile is left to the end of the process:
-    // deleting it now would leave that page with a dangling profile.
-    g_profile = nullptr;
+    releaseBrowserProfile();
 }
 
 // The profile's folders hold the session cookies: this user's alone (0700),
@@ -82,6 +79,13 @@ QWebEngineProfile* browserProfile()
     CookieKeeper::watch(profile);
     qAddPostRoutine(releaseProfileAtExit);
     return profile;
+}
+
+void releaseBrowserProfile()
+{
+    if (g_livePages.isEmpty())
+        delete g_profile.data();
+    g_profile = nullptr;
 }
 
 void trackBrowserPage(QWebEnginePage* page)

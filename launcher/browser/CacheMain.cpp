@@ -6,6 +6,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
 #include <QUrl>
 #include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
@@ -53,11 +55,6 @@ QNetworkCookie probeCookie(int value)
     return probe;
 }
 
-bool isProbe(const QNetworkCookie& cookie)
-{
-    return cookie.name() == cache::kProbeName;
-}
-
 // One clearing in progress for a profile. Found again as the profile's child
 // by its type, which needs the meta-object: without Q_OBJECT, findChild would
 // take any child of the profile for a clearing.
@@ -72,12 +69,12 @@ public:
         QWebEngineCookieStore* store = profile->cookieStore();
         connect(store, &QWebEngineCookieStore::cookieRemoved, this,
             [this](const QNetworkCookie& cookie) {
-                if (isProbe(cookie))
+                if (cache::isProbe(cookie))
                     m_lastRemoved = cookie.value().toInt();
             });
         connect(
             store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
-                if (isProbe(cookie))
+                if (cache::isProbe(cookie))
                     probeAdded(cookie.value().toInt());
             });
         m_poll.setInterval(cache::kPollMs);
@@ -182,42 +179,6 @@ private:
 };
 
 } // namespace
-
-CookieKeeper::CookieKeeper(QWebEngineProfile* profile)
-    : QObject(profile)
-{
-    QWebEngineCookieStore* store = profile->cookieStore();
-    // A replaced cookie arrives as cookieRemoved of the old one, then
-    // cookieAdded of the new one.
-    connect(store, &QWebEngineCookieStore::cookieAdded, this, [this](const QNetworkCookie& cookie) {
-        if (!isProbe(cookie))
-            m_cookies[keyOf(cookie)] = cookie;
-    });
-    connect(store, &QWebEngineCookieStore::cookieRemoved, this,
-        [this](const QNetworkCookie& cookie) { m_cookies.erase(keyOf(cookie)); });
-}
-
-CookieKeeper* CookieKeeper::watch(QWebEngineProfile* profile)
-{
-    if (!profile)
-        return nullptr;
-    if (auto* keeper = profile->findChild<CookieKeeper*>(QString(), Qt::FindDirectChildrenOnly))
-        return keeper;
-    return new CookieKeeper(profile);
-}
-
-QList<QNetworkCookie> CookieKeeper::cookies() const
-{
-    QList<QNetworkCookie> list;
-    for (const auto& [key, cookie] : m_cookies)
-        list << cookie;
-    return list;
-}
-
-CookieKeeper::Key CookieKeeper::keyOf(const QNetworkCookie& cookie)
-{
-    return { cookie.name(), cookie.domain(), cookie.path() };
-}
 
 void ClearBrowserCache(QWebEngineProfile* profile, QObject* context, std::function<void()> done)
 {

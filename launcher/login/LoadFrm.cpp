@@ -1,72 +1,23 @@
 #include "launcher/login/LoadFrm.h"
 
-#include "launcher/login/LoginFrm.h"
-#include "launcher/mainwindow/MainWindowHandOver.h"
 #include "launcher/shared/PublicData.h"
-#include "launcher/shared/UpdateCheck.h"
-#include "platform/connection.h"
 #include "platform/eventlog.h"
 #include "platform/forms.h"
 #include "platform/pictures.h"
-#include "platform/process.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
-#include <QSocketNotifier>
 #include <QTimer>
-
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace kest {
 
 namespace {
 
-QPointer<LoadFrm>& splashSlot()
-{
-    static QPointer<LoadFrm> splash;
-    return splash;
-}
-
-// The login windows are loaded once the splash has been painted, since
-// starting the browser engine takes a noticeable moment; should no paint
-// come (a display that never exposes the window), they load after this.
+// Should no paint come (a display that never exposes the window), the login
+// windows load after this all the same.
 constexpr int kLoginLoadFallbackMs = 500;
-
-// A signal handler may do next to nothing: it writes a byte into this pipe,
-// and the event loop reads it and closes the program.
-int g_signalPipe[2] = { -1, -1 };
-
-void onTerminationSignal(int)
-{
-    const int savedErrno = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &byte, 1);
-    errno = savedErrno;
-}
-
-void closeOnSignal()
-{
-    logInfo(QStringLiteral("ending on a termination signal"));
-    // Still on the road to the splash (a question or a message is up): no
-    // window would unload, and the road would go on after the quit.
-    if (LoadedForms::instance().count() == 0)
-        endProcessNow(0);
-    LoginFrm::unload();
-    LoadFrm::unloadSplash();
-    if (MainWindowHandOver& main = mainWindow(); main.isLoaded())
-        main.unloadWithoutQuestion();
-    // Queued, so that the windows unloaded above are gone first.
-    QMetaObject::invokeMethod(
-        QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
-}
 
 } // namespace
 
@@ -120,60 +71,6 @@ bool LoadFrm::isWebSwitch(const QString& commandText)
     return commandText == QLatin1String("/web");
 }
 
-void LoadFrm::closeOnTerminationSignals()
-{
-    QCoreApplication* app = QCoreApplication::instance();
-    if (!app)
-        return;
-    if (g_signalPipe[0] < 0) {
-        if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-            logEvent(QStringLiteral("start-up: no pipe for termination signals: %1")
-                         .arg(QString::fromLocal8Bit(std::strerror(errno))));
-            return;
-        }
-        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, app);
-        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [] {
-            char bytes[16];
-            while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
-            closeOnSignal();
-        });
-    }
-    struct sigaction action = {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : { SIGTERM, SIGINT })
-        ::sigaction(signal, &action, nullptr);
-}
-
-LoadFrm* LoadFrm::instance()
-{
-    return splashSlot();
-}
-
-void LoadFrm::startUp(const QString& commandText)
-{
-    if (!InternetGetConnectedState()) {
-        logEvent(QStringLiteral("start-up: no network connection"));
-        showNoConnectionMessage();
-        endProcessNow(kExitNoConnection);
-    }
-
-    if (UpdateCheck().startupCheck() == UpdateCheck::Result::UpdaterStarted)
-        endProcessNow(0); // the updater replaces this program: get out of its way
-
-    if (isWebSwitch(commandText))
-        endProcessNow(openHomePage(nullptr) ? 0 : kExitHomePageNotOpened);
-
-    auto* splash = new LoadFrm;
-    splashSlot() = splash;
-    const QRect screen = splash->screen()->geometry();
-    splash->move(screen.x() + (screen.width() - splash->width()) / 2,
-        screen.y() + (screen.height() - splash->height()) / 2);
-    splash->show();
-    QTimer::singleShot(kLoginLoadFallbackMs, splash, &LoadFrm::loadLoginWindows);
-}
-
 LoadFrm::LoadFrm()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
@@ -186,40 +83,47 @@ LoadFrm::LoadFrm()
 
 LoadFrm::~LoadFrm() = default;
 
-void LoadFrm::unloadSplash()
+void LoadFrm::showCentred()
 {
-    LoadFrm* splash = splashSlot();
-    if (!splash)
+    const QRect screen = this->screen()->geometry();
+    move(
+        screen.x() + (screen.width() - width()) / 2, screen.y() + (screen.height() - height()) / 2);
+    show();
+    QTimer::singleShot(kLoginLoadFallbackMs, this, &LoadFrm::announceReady);
+}
+
+void LoadFrm::unload()
+{
+    if (m_unloaded)
         return;
-    splashSlot() = nullptr;
-    splash->hide();
-    splash->deleteLater();
-    LoadedForms::instance().formUnloaded(splash);
+    m_unloaded = true;
+    hide();
+    deleteLater();
+    LoadedForms::instance().formUnloaded(this);
 }
 
 void LoadFrm::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     m_picture.paint(painter);
-    if (!m_loginLoaded)
-        QTimer::singleShot(0, this, &LoadFrm::loadLoginWindows);
+    if (!m_ready)
+        QTimer::singleShot(0, this, &LoadFrm::announceReady);
 }
 
 void LoadFrm::closeEvent(QCloseEvent* event)
 {
     event->accept();
-    // Unloading the login windows unloads the splash, too.
-    LoginFrm::unload();
-    unloadSplash();
+    emit closed();
+    unload();
 }
 
-void LoadFrm::loadLoginWindows()
+void LoadFrm::announceReady()
 {
     // A queued call may still come after the splash was closed.
-    if (m_loginLoaded || splashSlot() != this)
+    if (m_ready || m_unloaded)
         return;
-    m_loginLoaded = true;
-    LoginFrm::load();
+    m_ready = true;
+    emit readyForLogin();
 }
 
 } // namespace kest

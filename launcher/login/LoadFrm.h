@@ -40,49 +40,49 @@ private:
     QPixmap m_picture;
 };
 
-// The splash window, the launcher's start-up object.
+// The splash window: the launcher's first window, centred on the screen,
+// shown while the login windows load behind it.
 class LoadFrm final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LoadFrm)
 
 public:
-    // The road from process start to the login page: the network test (no
-    // connection: the message, then the process ends), the start-up update
-    // check, the "/web" switch (the home page opens, then the process ends),
-    // and otherwise the splash, centred; once it has been painted, the login
-    // windows are loaded behind it.
-    static void startUp(const QString& commandText);
+    // Loaded (it counts as a loaded form) but not shown yet.
+    LoadFrm();
+    ~LoadFrm() override;
 
     // Whether the program's whole argument text is the switch that opens the
     // home page instead: exactly "/web".
     static bool isWebSwitch(const QString& commandText);
 
-    // The splash while it is loaded, else nullptr.
-    static LoadFrm* instance();
-    // Unloads the splash; nothing happens when it is gone already.
-    static void unloadSplash();
-
-    // SIGTERM and SIGINT close the program the way its windows close: the
-    // login windows, the splash and the main window (without its exit
-    // question) unload, and the status is 0. Before any window is loaded the
-    // process ends at once, with status 0 too.
-    static void closeOnTerminationSignals();
+    // Shows the splash centred on its screen. Once it has been painted,
+    // readyForLogin comes, once; should no paint come (a display that never
+    // exposes the window), it comes after a short while all the same.
+    void showCentred();
+    // Hides the splash and unloads it; it is deleted on the next turn of the
+    // event loop. Nothing happens when it is unloaded already.
+    void unload();
 
     static constexpr QSize kDesignSize { 356, 122 };
 
+signals:
+    // The splash is on the screen: time to load the login windows, since
+    // starting the browser engine takes a noticeable moment.
+    void readyForLogin();
+    // The player or the window manager closed the splash: nothing else would
+    // ever be shown.
+    void closed();
+
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // A close asked by the window manager ends the start-up: nothing else
-    // would ever be shown.
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    LoadFrm();
-    ~LoadFrm() override;
-    void loadLoginWindows();
+    void announceReady();
 
     LayeredPng m_picture;
-    bool m_loginLoaded = false;
+    bool m_ready = false;
+    bool m_unloaded = false;
 };
 
 } // namespace kest

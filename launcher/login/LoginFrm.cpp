@@ -1,14 +1,11 @@
 #include "launcher/login/LoginFrm.h"
 
 #include "launcher/browser/BrowserProfile.h"
-#include "launcher/login/LoadFrm.h"
 #include "launcher/login/LoginBgFrm.h"
 #include "launcher/login/LoginPage.h"
-#include "launcher/mainwindow/MainWindowHandOver.h"
 #include "launcher/shared/PublicData.h"
 #include "platform/eventlog.h"
 #include "platform/forms.h"
-#include "platform/process.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -25,12 +22,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcLogin, "kest.login", QtWarningMsg)
 
-QPointer<LoginFrm>& loginSlot()
-{
-    static QPointer<LoginFrm> login;
-    return login;
-}
-
 // How soon the mask follows a frame. The first frame after a quiet spell is
 // followed at once, so that a page that shows or changes once (a static
 // page, a hover, a new layout) is never seen half masked; for a short while
@@ -44,50 +35,37 @@ constexpr int kMaskSteadyMs = 100;
 
 } // namespace
 
-LoginFrm* LoginFrm::instance()
+LoginFrm* LoginFrm::load(QWidget* parking)
 {
-    return loginSlot();
-}
-
-LoginFrm* LoginFrm::load()
-{
-    if (LoginFrm* login = loginSlot())
-        return login;
     const QIcon icon = loadAppIcon();
     auto* background = new LoginBgFrm;
     LoadedForms::instance().formLoaded(background);
     background->setWindowIcon(icon);
-    auto* login = new LoginFrm(background);
-    loginSlot() = login;
+    auto* login = new LoginFrm(background, parking);
     HookLoginMove(background, login);
     return login;
 }
 
 void LoginFrm::unload()
 {
-    LoginFrm* login = loginSlot();
-    if (!login || login->m_unloading)
+    if (m_unloading)
         return;
-    login->m_unloading = true;
-    loginSlot() = nullptr;
-    login->unparkBrowser();
-    LoginBgFrm* background = login->m_background;
-
-    UnhookLoginMove(background);
-    login->m_maskTimer.stop();
-    login->hide();
-    background->hide();
+    m_unloading = true;
+    unparkBrowser();
+    UnhookLoginMove(m_background);
+    m_maskTimer.stop();
+    hide();
+    m_background->hide();
     // Unloading may be asked from inside the page's own handlers: the
     // windows, and the page with them, go once those have returned (and
     // before the application ends, which the last unload below may ask for).
-    background->deleteLater();
-    LoadedForms::instance().formUnloaded(login);
-    LoadedForms::instance().formUnloaded(background);
-    // Nothing else would end a splash whose login page never arrived.
-    LoadFrm::unloadSplash();
+    m_background->deleteLater();
+    LoadedForms::instance().formUnloaded(this);
+    LoadedForms::instance().formUnloaded(m_background);
+    emit unloaded();
 }
 
-LoginFrm::LoginFrm(LoginBgFrm* background)
+LoginFrm::LoginFrm(LoginBgFrm* background, QWidget* parking)
     : QWidget(background, Qt::Tool | Qt::FramelessWindowHint)
     , m_background(background)
     , m_pageArea(new QWidget(this))
@@ -127,13 +105,13 @@ LoginFrm::LoginFrm(LoginBgFrm* background)
         if (!m_unloading && !m_failed)
             m_background->showMinimized();
     });
-    connect(m_background, &LoginBgFrm::closeRequested, this, [] { unload(); });
+    connect(m_background, &LoginBgFrm::closeRequested, this, &LoginFrm::unload);
     connect(m_background, &LoginBgFrm::minimizedChanged, this, &LoginFrm::onMinimizedChanged);
 
     setMask(placeholderMask());
     LoadedForms::instance().formLoaded(this);
     m_page->load(QUrl(loginPageAddress()));
-    parkBrowser();
+    parkBrowser(parking);
 }
 
 LoginFrm::~LoginFrm()
@@ -144,7 +122,7 @@ LoginFrm::~LoginFrm()
     delete m_page;
 }
 
-void LoginFrm::parkBrowser()
+void LoginFrm::parkBrowser(QWidget* parking)
 {
     // Workaround: the engine renders a page only while its view is shown, and
     // then needs a few frames (30 ms and more) before the first one arrives.
@@ -152,10 +130,9 @@ void LoginFrm::parkBrowser()
     // is on the screen, but beyond the splash's edge, where none of it is
     // seen and no pointer reaches it: the page is rendered as it loads, and
     // is there the moment its window shows.
-    LoadFrm* splash = LoadFrm::instance();
-    if (!splash || !splash->isVisible())
+    if (!parking || !parking->isVisible())
         return;
-    m_parking = splash;
+    m_parking = parking;
     m_parking->installEventFilter(this);
     m_browser->setParent(m_parking);
     m_browser->setGeometry(QRect(QPoint(m_parking->width(), m_parking->height()), kBrowserSize));
@@ -193,7 +170,7 @@ void LoginFrm::onLoginPageArrived()
         m_background->showLogin();
     if (!isVisible() && !m_background->isMinimized())
         showPage();
-    LoadFrm::unloadSplash();
+    emit loginShown();
 }
 
 void LoginFrm::onConnectionFailed(const QString& reason)
@@ -203,13 +180,7 @@ void LoginFrm::onConnectionFailed(const QString& reason)
     m_failed = true;
     logEvent(reason);
     showNoConnectionMessage();
-    // A further account's login failing leaves the main window and its
-    // pages as they are; only the login windows close.
-    if (mainWindow().isLoaded()) {
-        unload();
-        return;
-    }
-    endProcessNow(kExitNoConnection);
+    emit connectionLost();
 }
 
 void LoginFrm::onLoadGame(const QString& gameAddress)
@@ -221,9 +192,7 @@ void LoginFrm::onLoadGame(const QString& gameAddress)
     // without a loaded window in between.
     hide();
     m_background->hide();
-    MainWindowHandOver& main = mainWindow();
-    main.SetURL(gameAddress);
-    main.showMainWindow();
+    emit loginSucceeded(gameAddress);
     unload();
 }
 

@@ -25,13 +25,13 @@ class LoginFrm final : public QWidget {
 
 public:
     // Loads both login windows, hidden, and starts navigating to the login
-    // page. When they are loaded already, returns the page window as it is.
-    static LoginFrm* load();
-    // The page window while it is loaded, else nullptr.
-    static LoginFrm* instance();
-    // Unloads both login windows; with them ends the splash phase, if it
-    // still lasts. Nothing happens when they are not loaded.
-    static void unload();
+    // page. Until the windows show, the page renders in `parking` (the
+    // splash, while it is on the screen), so that it is there the moment they
+    // show. The windows delete themselves once unloaded.
+    static LoginFrm* load(QWidget* parking);
+    // Unloads both login windows. Nothing happens when they are unloaded
+    // already.
+    void unload();
 
     LoginBgFrm* background() const { return m_background; }
     LoginPage* page() const { return m_page; }
@@ -52,13 +52,24 @@ public:
     // `origin` (window coordinates).
     static QRegion colourKeyRegion(const QImage& rendering, QPoint origin);
 
+signals:
+    // The page has arrived and the windows show (or wait minimised).
+    void loginShown();
+    // The login succeeded: the game page's address. The windows are hidden
+    // and are unloaded right after this.
+    void loginSucceeded(const QString& gameAddress);
+    // The login page could not be had; the player has been told so.
+    void connectionLost();
+    // Both windows are unloaded.
+    void unloaded();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    explicit LoginFrm(LoginBgFrm* background);
+    LoginFrm(LoginBgFrm* background, QWidget* parking);
     ~LoginFrm() override;
 
     void onLoginPageArrived();
@@ -66,7 +77,7 @@ private:
     void onLoadGame(const QString& gameAddress);
     void onMinimizedChanged(bool minimized);
 
-    void parkBrowser();
+    void parkBrowser(QWidget* parking);
     void unparkBrowser();
     void watchRendering();
     void scheduleColourKeyMask();

@@ -1,6 +1,6 @@
 #include "launcher/login/LoginPage.h"
 
-#include "launcher/login/AppLinks.h"
+#include "launcher/shared/AppLinks.h"
 #include "platform/eventlog.h"
 
 #include <QPointer>

@@ -1,8 +1,6 @@
 #include "launcher/mainwindow/WebMainFrm.h"
 
 #include "launcher/browser/CacheMain.h"
-#include "launcher/login/LoginBgFrm.h"
-#include "launcher/login/LoginFrm.h"
 #include "launcher/mainwindow/CKvNotifyIcon.h"
 #include "launcher/mainwindow/ModMsg.h"
 #include "launcher/mainwindow/MsgFrm.h"
@@ -49,19 +47,6 @@ constexpr int kTextButtonFaces = 109; // the answer faces, stretched to each but
 
 constexpr int kCaptionGapPx = 2;
 
-WebMainFrm* g_window = nullptr;
-
-void deleteWindowAtExit()
-{
-    // Pages closed by the unloading are deleted from the event loop, which
-    // has ended: delete them now, before the window and before the profile
-    // (whose own clean-up runs after this one).
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    delete g_window;
-    g_window = nullptr;
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 iButton* skinnedButton(QWidget* parent, const char* name, int bitmap, QRect twips)
 {
     auto* button = new iButton(parent);
@@ -84,15 +69,6 @@ iButton* textButton(QWidget* parent, const char* name, const QString& caption, Q
 }
 
 } // namespace
-
-WebMainFrm& WebMainFrm::instance()
-{
-    if (!g_window) {
-        g_window = new WebMainFrm;
-        qAddPostRoutine(deleteWindowAtExit);
-    }
-    return *g_window;
-}
 
 WebMainFrm::WebMainFrm()
     : QWidget(nullptr)
@@ -334,8 +310,6 @@ void WebMainFrm::SetURL(const QString& strURL)
     if (!m_loaded)
         Form_Load();
     OpenGameTab(strURL);
-    for (const QString& linked : takeLinksOpenedAfterLogin())
-        OpenGameTab(linked);
 }
 
 void WebMainFrm::unloadWithoutQuestion()
@@ -355,11 +329,6 @@ void WebMainFrm::showMainWindow()
     showToPlayer(this);
     raise();
     activateWindow();
-}
-
-bool WebMainFrm::openLinked(const QString& address)
-{
-    return LinkExecute(address);
 }
 
 bool WebMainFrm::LinkExecute(const QString& command)
@@ -416,27 +385,7 @@ void WebMainFrm::web_minmax_Click()
 
 void WebMainFrm::OtherUserBtn_Click()
 {
-    LoginFrm* login = LoginFrm::load();
-    if (!login)
-        return;
-    // The background window is shown only once the page has come, when this
-    // window may be the active one; it must come up over it, not under it.
-    if (QWidget* background = login->background())
-        background->installEventFilter(this);
-    login->showPage();
-}
-
-bool WebMainFrm::eventFilter(QObject* watched, QEvent* event)
-{
-    LoginFrm* login = LoginFrm::instance();
-    if (event->type() == QEvent::Show && login && watched == login->background()) {
-        QTimer::singleShot(0, login, [login] {
-            login->background()->raise();
-            login->raise();
-            login->activateWindow();
-        });
-    }
-    return QWidget::eventFilter(watched, event);
+    emit otherUserRequested();
 }
 
 void WebMainFrm::refresh_Click()

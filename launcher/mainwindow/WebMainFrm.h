@@ -1,7 +1,5 @@
 #pragma once
 
-#include "launcher/mainwindow/MainWindowHandOver.h"
-
 #include <QPointer>
 #include <QWidget>
 
@@ -26,24 +24,29 @@ class uTab;
 // m_bExit is set.
 //
 // Loaded when SetURL or showMainWindow first touches it, unloaded by its
-// close; a later login loads it again. It counts as a loaded form (see
-// LoadedForms) from loading to unloading, so a hidden main window keeps the
-// program running.
-class WebMainFrm final : public QWidget, public MainWindowHandOver {
+// close; a later login loads it again. Made and deleted by kest::Launcher. It counts as a loaded
+// form (see LoadedForms) from loading to unloading, so a hidden main window keeps the program
+// running.
+class WebMainFrm final : public QWidget {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(WebMainFrm)
 
 public:
-    // The one main window, made on first use; deleted when the application ends.
-    static WebMainFrm& instance();
+    // Made unloaded and hidden.
+    WebMainFrm();
     ~WebMainFrm() override;
 
-    // MainWindowHandOver
-    void SetURL(const QString& strURL) override;
-    void showMainWindow() override;
-    bool isLoaded() const override { return m_loaded; }
-    bool openLinked(const QString& address) override;
-    void unloadWithoutQuestion() override;
+    // Opens the page of a game address, or selects it when it is open
+    // already; loads the window first when it is not loaded.
+    void SetURL(const QString& strURL);
+    // Loads the window when it is not loaded, and shows it, un-minimised, in
+    // front.
+    void showMainWindow();
+    // Whether the window is loaded: from the first page to its close.
+    bool isLoaded() const { return m_loaded; }
+    // Unloads the window without the exit question: the program is being
+    // ended (a termination signal) and nobody is there to answer it.
+    void unloadWithoutQuestion();
 
     // True: the next close goes ahead without asking.
     bool m_bExit = false;
@@ -87,14 +90,15 @@ public:
     // window back (no notification area and no hot key).
     void hideWindow();
 
+signals:
+    // The other-account button: the login windows are wanted over this one.
+    void otherUserRequested();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    WebMainFrm();
-
     void Form_Load();
     void Form_Unload();
     void Form_Resize();

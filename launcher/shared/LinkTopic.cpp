@@ -1,6 +1,6 @@
 #include "launcher/shared/LinkTopic.h"
 
-#include "launcher/login/AppLinks.h"
+#include "launcher/shared/AppLinks.h"
 #include "platform/eventlog.h"
 
 #include <QDBusConnection>

@@ -1,5 +1,5 @@
 // The app command link rules and the login page length rule, one row per case.
-#include "launcher/login/AppLinks.h"
+#include "launcher/shared/AppLinks.h"
 
 #include <gtest/gtest.h>
 

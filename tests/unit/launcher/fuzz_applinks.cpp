@@ -1,7 +1,7 @@
 // libFuzzer target: the app command link rules on any UTF-16 text. The
 // address a loadgame link yields must be the exact second field of the target,
 // a web address, and free of the field separator.
-#include "launcher/login/AppLinks.h"
+#include "launcher/shared/AppLinks.h"
 
 #include <cstdint>
 #include <cstdlib>

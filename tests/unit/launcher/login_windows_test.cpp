@@ -3,6 +3,7 @@
 // load and unload again and again without leaving anything behind, and a
 // further account's failed login leaves the main window as it was. (What the
 // links do to the windows is in the end-to-end tests.)
+#include "launcher/Launcher.h"
 #include "launcher/login/LoginBgFrm.h"
 #include "launcher/login/LoginFrm.h"
 #include "launcher/login/LoginPage.h"
@@ -149,31 +150,41 @@ Census takeCensus()
 
 class LoginWindowsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { s_server = new LoginServer; }
-    static void TearDownTestSuite() { delete s_server; }
+    static void SetUpTestSuite()
+    {
+        s_server = new LoginServer;
+        s_launcher = new kest::Launcher;
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_launcher;
+        delete s_server;
+    }
     void SetUp() override
     {
         qputenv("KEST_LOGIN_HOST", QByteArray("127.0.0.1:") + QByteArray::number(s_server->port()));
     }
     void TearDown() override
     {
-        kest::LoginFrm::unload();
+        s_launcher->unloadLoginWindows();
         QTest::qWait(100); // the windows go on the next turn of the event loop
     }
 
     // Loads the windows and waits until the page has arrived and shows.
     kest::LoginFrm* loadAndShow()
     {
-        kest::LoginFrm* login = kest::LoginFrm::load();
+        kest::LoginFrm* login = s_launcher->loadLoginWindows();
         EXPECT_TRUE(QTest::qWaitFor([&] { return login->isVisible(); }, 30000));
         EXPECT_TRUE(QTest::qWaitForWindowExposed(login->background()));
         return login;
     }
 
     static LoginServer* s_server;
+    static kest::Launcher* s_launcher;
 };
 
 LoginServer* LoginWindowsTest::s_server = nullptr;
+kest::Launcher* LoginWindowsTest::s_launcher = nullptr;
 
 TEST_F(LoginWindowsTest, MaskFollowsThePageWhileItAnimates)
 {
@@ -229,7 +240,7 @@ TEST_F(LoginWindowsTest, LoadingAndClosingAgainAndAgainLeavesNothingBehind)
             [&] { return login->mask().contains(kPanel.translated(kPageOffset)); }, 10000))
             << "cycle " << cycle;
         const QPointer<QWidget> background = login->background();
-        kest::LoginFrm::unload();
+        s_launcher->unloadLoginWindows();
         ASSERT_TRUE(QTest::qWaitFor([&] { return background.isNull(); }, 10000))
             << "cycle " << cycle;
         if (cycle == 1)
@@ -251,10 +262,9 @@ TEST_F(LoginWindowsTest, LoadingAndClosingAgainAndAgainLeavesNothingBehind)
 // Runs last: the main window it loads stays loaded until the program ends.
 TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
 {
-    kest::WebMainFrm& main = kest::WebMainFrm::instance();
     const QString game = QStringLiteral("http://127.0.0.1:%1/game/one").arg(s_server->port());
-    main.SetURL(game);
-    main.showMainWindow();
+    s_launcher->openGame(game);
+    kest::WebMainFrm& main = s_launcher->mainWindow();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&main));
     QList<QWebEngineView*> games = main.findChildren<QWebEngineView*>();
     ASSERT_EQ(games.size(), 1);
@@ -276,11 +286,9 @@ TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
     answer.start();
 
     s_server->failLogins(true);
-    kest::LoginFrm* login = kest::LoginFrm::load();
-    ASSERT_TRUE(login);
-    login->showPage(); // as the main window's other-account button does
-    const bool closed
-        = QTest::qWaitFor([] { return kest::LoginFrm::instance() == nullptr; }, 30000);
+    emit main.otherUserRequested(); // the other-account button
+    ASSERT_TRUE(s_launcher->loginWindows());
+    const bool closed = QTest::qWaitFor([] { return !s_launcher->loginWindows(); }, 30000);
     s_server->failLogins(false);
     ASSERT_TRUE(closed);
 

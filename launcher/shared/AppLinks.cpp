@@ -1,4 +1,4 @@
-#include "launcher/login/AppLinks.h"
+#include "launcher/shared/AppLinks.h"
 
 namespace kest {
 
