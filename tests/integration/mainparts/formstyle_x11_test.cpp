@@ -4,9 +4,9 @@
 // restore, a work-area change from a panel that reserves the bottom of the
 // screen, and the window manager's close request.
 #include "platform/messages.h"
+#include "tests/support/x11tools.h"
 #include "winhook/ModGetTaskbarHei.h"
 #include "winhook/cSetStyle.h"
-#include "x11tools.h"
 
 #include <QGuiApplication>
 #include <QScreen>
