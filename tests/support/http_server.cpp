@@ -412,19 +412,21 @@ void HttpServer::serve(int fd)
     }
     QByteArray head;
     Script script;
+    bool found = false;
     if (scripted && readHead(fd, &head)) {
         const qsizetype eol = head.indexOf("\r\n");
         const QList<QByteArray> words = (eol < 0 ? head : head.left(eol)).split(' ');
         const QString path = words.size() >= 2 ? routeOf(words.at(1)) : QString();
         std::lock_guard lock(m_mutex);
-        const auto found = m_routes.find(path);
-        if (found != m_routes.end()) {
-            script = found->second;
+        const auto route = m_routes.find(path);
+        found = route != m_routes.end();
+        if (found) {
+            script = route->second;
             ++m_counts[path];
             m_requests[path] = head;
         }
     }
-    if (!script.empty()) {
+    if (found) {
         // The request is the script's to answer: read it off the socket.
         QByteArray skip(head.size() + 4, Qt::Uninitialized);
         (void)::recv(fd, skip.data(), static_cast<size_t>(skip.size()), MSG_WAITALL);

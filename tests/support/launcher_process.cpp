@@ -35,15 +35,16 @@ void Launcher::installRecordingBrowser()
     const QString recorder = m_dir.filePath(QStringLiteral("browser"));
     QFile script(recorder);
     script.open(QIODevice::WriteOnly);
-    // It notes what it was asked to open, and the two variables the launcher
-    // sets for itself, which a browser it starts must not inherit. A loopback
-    // server's root (its home page, nothing deeper, which the launcher loads
-    // itself) it fetches too, as a browser would, so that the server's
-    // request log shows when the page was opened.
-    script.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/opened.txt\"\n"
-                 "printf 'QT_QPA_PLATFORM=%s\\nQTWEBENGINE_CHROMIUM_FLAGS=%s\\n' "
+    // It notes the two variables the launcher sets for itself, which a
+    // browser it starts must not inherit, and then what it was asked to open
+    // (last, as tests wait for that). A loopback server's root (its home
+    // page, nothing deeper, which the launcher loads itself) it fetches too,
+    // as a browser would, so that the server's request log shows when the
+    // page was opened.
+    script.write("#!/bin/sh\nprintf 'QT_QPA_PLATFORM=%s\\nQTWEBENGINE_CHROMIUM_FLAGS=%s\\n' "
                  "\"${QT_QPA_PLATFORM-(unset)}\" \"${QTWEBENGINE_CHROMIUM_FLAGS-(unset)}\" "
                  "> \"$(dirname \"$0\")/environment.txt\"\n"
+                 "printf '%s\\n' \"$*\" >> \"$(dirname \"$0\")/opened.txt\"\n"
                  "case \"$1\" in\n"
                  "  http://127.0.0.1:*/*/*) ;;\n"
                  "  http://127.0.0.1:*/) curl -s -o /dev/null --max-time 5 \"$1\" ;;\n"
