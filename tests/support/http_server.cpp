@@ -275,8 +275,7 @@ HttpServer::HttpServer(const std::string& host, const QString& certificate, cons
 {
     if (!certificate.isEmpty()) {
         m_tls = true;
-        if (!m_engine->useTls(certificate, key))
-            std::fprintf(stderr, "HttpServer: cannot load %s\n", qPrintable(certificate));
+        m_tlsUsable = m_engine->useTls(certificate, key);
     }
     m_engine->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response&) {
         QByteArray head = QByteArray::fromStdString(req.method + " " + req.path);
@@ -333,6 +332,10 @@ void HttpServer::route(const QString& path, Script script)
 
 bool HttpServer::start()
 {
+    if (!m_tlsUsable) {
+        std::fprintf(stderr, "HttpServer: the certificate or its key cannot be used\n");
+        return false;
+    }
     m_port = m_engine->bind_to_any_port(m_host);
     if (m_port <= 0) {
         std::fprintf(stderr, "HttpServer: cannot listen on %s\n", m_host.c_str());

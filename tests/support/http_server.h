@@ -79,7 +79,8 @@ public:
     // count by their path). Faults are played over plain HTTP only.
     void route(const QString& path, Script script);
 
-    // Listens and serves; false (and the reason on stderr) if it cannot.
+    // Listens and serves; false (and the reason on stderr) if it cannot, or if the
+    // certificate or key given cannot be used.
     bool start();
     void stop();
     bool listening() const { return m_port > 0; }
@@ -111,6 +112,7 @@ private:
     std::thread m_thread;
     int m_port = 0;
     bool m_tls = false;
+    bool m_tlsUsable = true;
     mutable std::mutex m_mutex;
     std::condition_variable m_stopped;
     bool m_stopping = false;

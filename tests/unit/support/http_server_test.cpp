@@ -93,6 +93,14 @@ TEST(HttpServer, ListensOnIpv6Loopback)
     EXPECT_NE(readAll(*client).find("six"), std::string::npos);
 }
 
+TEST(HttpServer, DoesNotStartWithACertificateItCannotUse)
+{
+    HttpServer server("127.0.0.1", QStringLiteral("/nonexistent/server.pem"),
+        QStringLiteral("/nonexistent/server.key"));
+    EXPECT_FALSE(server.start());
+    EXPECT_FALSE(server.listening());
+}
+
 // Whatever a client is doing, tearing the server down ends its connection and
 // closes the port (a hang here ends in the test's time-out).
 TEST(HttpServer, TearsDownWithClientsStillConnected)
