@@ -3,6 +3,7 @@
 #include "platform/messagebox.h"
 #include "platform/pictures.h"
 #include "platform/units.h"
+#include "platform/windowregion.h"
 #include "skin/BForm.h"
 #include "skin/KvProgressBar.h"
 #include "skin/iButton.h"
@@ -13,8 +14,6 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainterPath>
-#include <QRegion>
 #include <QScreen>
 
 #include <limits>
@@ -30,6 +29,7 @@ const QString kDownloading = QStringLiteral("正在下载：");
 const QString kCaptionBackColor = QString::number(222 * 65536 + 222 * 256 + 222);
 constexpr int kClientWidth = 305;
 constexpr int kClientHeight = 144;
+constexpr int kCornerEllipse = 6;
 constexpr int kCloseButtonSkin = 103;
 
 } // namespace
@@ -152,11 +152,7 @@ void UpdateFrm::closeEvent(QCloseEvent* event)
 void UpdateFrm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    const int w = width() + 1;
-    const int h = height() + 1;
-    QPainterPath rounded;
-    rounded.addRoundedRect(QRectF(0, 0, w, h), 3, 3); // 6 x 6 corner ellipses
-    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
+    setMask(roundRectRegion(width() + 1, height() + 1, kCornerEllipse, kCornerEllipse));
     if (BForm1) {
         BForm1->resize(width(), BForm1->height());
         BForm1->Printform(this);
