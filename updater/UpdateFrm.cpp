@@ -158,7 +158,7 @@ void UpdateFrm::resizeEvent(QResizeEvent* event)
         BForm1->Printform(this);
     }
     if (closebtn)
-        closebtn->move(twipsToPixels(pixelsToTwips(width()) - 730), closebtn->y());
+        closebtn->move(twipsToPixelsTruncated(pixelsToTwips(width()) - 730), closebtn->y());
 }
 
 QString UpdateFrm::runUpdate()

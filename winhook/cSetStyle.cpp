@@ -139,7 +139,8 @@ QRect maximisedBounds(const QRect& screen, int taskbarTwips)
     const int widthTwips = pixelsToTwips(screen.width());
     const int heightTwips = pixelsToTwips(screen.height()) - taskbarTwips;
     return QRect(screen.topLeft(),
-        QSize(twipsToPixels(widthTwips), std::max(1, twipsToPixels(heightTwips))));
+        QSize(
+            twipsToPixelsTruncated(widthTwips), std::max(1, twipsToPixelsTruncated(heightTwips))));
 }
 
 } // namespace formstyle

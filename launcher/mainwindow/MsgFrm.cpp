@@ -111,7 +111,7 @@ void MsgFrm::resizeEvent(QResizeEvent* event)
     if (BForm1)
         BForm1->Printform(this);
     if (closebtn)
-        closebtn->move(twipsToPixels(pixelsToTwips(width()) - 730), closebtn->y());
+        closebtn->move(twipsToPixelsTruncated(pixelsToTwips(width()) - 730), closebtn->y());
 }
 
 } // namespace kest
