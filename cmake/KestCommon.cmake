@@ -22,6 +22,19 @@ target_compile_definitions(kest_common_cfg INTERFACE
   QT_USE_QSTRINGBUILDER
   QT_NO_URL_CAST_FROM_STRING)
 
+# Text crosses between bytes and QString only where the code says how
+# (QStringLiteral, QLatin1String, toUtf8 ...): no implicit conversion either
+# way. A folder not yet written that way sets the directory property
+# KEST_IMPLICIT_QT_STRINGS (its subfolders inherit it); tests/ does, for now.
+define_property(DIRECTORY PROPERTY KEST_IMPLICIT_QT_STRINGS INHERITED
+  BRIEF_DOCS "Targets here may convert between bytes and QString implicitly"
+  FULL_DOCS "Leaves QT_NO_CAST_FROM_ASCII, QT_NO_CAST_TO_ASCII and QT_NO_CAST_FROM_BYTEARRAY off.")
+define_property(TARGET PROPERTY KEST_IMPLICIT_QT_STRINGS INHERITED
+  BRIEF_DOCS "This target may convert between bytes and QString implicitly"
+  FULL_DOCS "Defaults to the directory property of the same name.")
+target_compile_definitions(kest_common_cfg INTERFACE
+  "$<$<NOT:$<BOOL:$<TARGET_PROPERTY:KEST_IMPLICIT_QT_STRINGS>>>:QT_NO_CAST_FROM_ASCII;QT_NO_CAST_TO_ASCII;QT_NO_CAST_FROM_BYTEARRAY>")
+
 if(KEST_SANITIZE)
   set(_kest_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_compile_options(kest_common_cfg INTERFACE ${_kest_san})
