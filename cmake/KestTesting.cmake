@@ -2,6 +2,19 @@ include(GoogleTest)
 
 set(KEST_WITH_X11 "${PROJECT_SOURCE_DIR}/tests/support/with-x11")
 
+# kest_test_tier(<out-var>): the tier of the tests declared in the current
+# folder, from its place under tests/; a test declared anywhere else is a
+# mistake in the build files and stops the configuration.
+function(kest_test_tier out)
+  file(RELATIVE_PATH rel "${PROJECT_SOURCE_DIR}/tests" "${CMAKE_CURRENT_SOURCE_DIR}")
+  string(REGEX MATCH "^[^/]+" tier "${rel}")
+  if(NOT tier MATCHES "^(unit|integration|e2e|fuzz)$")
+    message(FATAL_ERROR "tests belong under tests/unit, tests/integration, tests/e2e or "
+                        "tests/fuzz; ${CMAKE_CURRENT_SOURCE_DIR} is none of them")
+  endif()
+  set(${out} ${tier} PARENT_SCOPE)
+endfunction()
+
 # kest_add_test(<name> SOURCES ... [LIBS ...] [X11] [WM] [TRAY] [WEB]
 #               [LABELS ...] [TIMEOUT s] [ENV k=v ...])
 #
@@ -11,8 +24,13 @@ set(KEST_WITH_X11 "${PROJECT_SOURCE_DIR}/tests/support/with-x11")
 #   WEB   the program starts the browser engine: engine flags for headless runs,
 #         and leak detection off (the engine's own allocations outlive main)
 # Without X11 the test runs on Qt's offscreen platform.
+# The test's tier, the folder under tests/ it is declared in (unit,
+# integration, e2e), is always among its labels, so `ctest -L unit` runs the
+# quick tier whatever else a test is labelled.
 function(kest_add_test name)
   cmake_parse_arguments(T "X11;WM;TRAY;WEB" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  kest_test_tier(tier)
+  list(PREPEND T_LABELS ${tier})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE kest_common_cfg kest_test_support GTest::gtest ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
@@ -48,6 +66,7 @@ function(kest_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 300)
   endif()
+  list(REMOVE_DUPLICATES T_LABELS)
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT}
                                           LABELS "${T_LABELS}")
 endfunction()
@@ -65,12 +84,16 @@ function(kest_add_fuzz_test name)
     message(STATUS "clang++ not found: ${name} is not built")
     return()
   endif()
+  set(werror)
+  if(KEST_WERROR)
+    set(werror -Werror)
+  endif()
   set(out "${CMAKE_BINARY_DIR}/fuzz/${name}")
   set(corpus "${CMAKE_BINARY_DIR}/fuzz/corpus_${name}")
   add_custom_command(
     OUTPUT "${out}"
     COMMAND "${CMAKE_COMMAND}" -E make_directory "${corpus}"
-    COMMAND "${KEST_CLANGXX}" -std=c++20 -O1 -g -Wall -Wextra -Werror
+    COMMAND "${KEST_CLANGXX}" -std=c++20 -O1 -g -Wall -Wextra ${werror}
             -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined
             -I "${PROJECT_SOURCE_DIR}" ${F_SOURCES} ${F_LIBS} -o "${out}"
     DEPENDS ${F_SOURCES} ${F_HEADERS}

@@ -15,7 +15,15 @@ inline int roundHalfEven(double value)
     return static_cast<int>(std::nearbyint(value)); // default FE_TONEAREST mode
 }
 
-inline constexpr int twipsToPixels(int twips)
+// Twips to pixels in the two ways the layouts were written with. A whole
+// number of twips is never halfway between two pixels (15 is odd), so the
+// nearest pixel needs no tie rule; the other drops the fraction (towards zero,
+// as an integer division does).
+inline int twipsToPixelsRounded(int twips)
+{
+    return roundHalfEven(static_cast<double>(twips) / kTwipsPerPixel);
+}
+inline constexpr int twipsToPixelsTruncated(int twips)
 {
     return twips / kTwipsPerPixel;
 }

@@ -54,7 +54,7 @@ BForm::BForm(QWidget* parent)
     , m_caption(kDefaultCaption)
     , m_backColor(kDesignBackColor)
 {
-    setFixedHeight(twipsToPixels(captionbar::kBarHeight));
+    setFixedHeight(twipsToPixelsTruncated(captionbar::kBarHeight));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_skin = LoadResImage(kSkinBitmap, QStringLiteral("BITMAP"));
@@ -129,7 +129,8 @@ void BForm::DrawBar()
 
 int BForm::captionRight() const
 {
-    const int left = captionbar::captionOrigin(m_hasLogo, skinProgram()).x() / kTwipsPerPixel;
+    const int left
+        = twipsToPixelsTruncated(captionbar::captionOrigin(m_hasLogo, skinProgram()).x());
     if (m_caption.isEmpty())
         return left;
     // Measured on the bar's own surface, the device the caption is printed on.

@@ -68,21 +68,16 @@ QPoint captionOrigin(bool hasLogo, SkinProgram program)
         kCaptionTop };
 }
 
-namespace {
-int px(int twips)
-{
-    return roundHalfEven(twips / static_cast<double>(kTwipsPerPixel));
-}
-} // namespace
-
 QRect toPixels(const QRect& twips)
 {
-    return QRect(px(twips.x()), px(twips.y()), px(twips.width()), px(twips.height()));
+    return QRect(twipsToPixelsRounded(twips.x()), twipsToPixelsRounded(twips.y()),
+        twipsToPixelsRounded(twips.width()), twipsToPixelsRounded(twips.height()));
 }
 
 SkinCopy toPixels(const SkinCopy& twips)
 {
-    return { toPixels(twips.source), QPoint(px(twips.target.x()), px(twips.target.y())) };
+    return { toPixels(twips.source),
+        QPoint(twipsToPixelsRounded(twips.target.x()), twipsToPixelsRounded(twips.target.y())) };
 }
 
 void paintCopies(QPainter& painter, const QImage& skin, const std::vector<SkinCopy>& twipCopies)
@@ -100,7 +95,8 @@ void paintCopies(QPainter& painter, const QImage& skin, const std::vector<SkinCo
 
 QImage renderBar(const BarLook& look, int widthPx)
 {
-    QImage image(qMax(widthPx, 0), twipsToPixels(kBarHeight), QImage::Format_ARGB32_Premultiplied);
+    QImage image(
+        qMax(widthPx, 0), twipsToPixelsTruncated(kBarHeight), QImage::Format_ARGB32_Premultiplied);
     image.fill(look.back);
     if (image.isNull())
         return image;
@@ -108,7 +104,8 @@ QImage renderBar(const BarLook& look, int widthPx)
     const int skinWidth = pixelsToTwips(look.skin.width());
     paintCopies(painter, look.skin, barCopies(pixelsToTwips(widthPx), skinWidth));
     if (!look.caption.isEmpty()) {
-        const QPoint origin = captionOrigin(look.hasLogo, look.program) / kTwipsPerPixel;
+        const QPoint twips = captionOrigin(look.hasLogo, look.program);
+        const QPoint origin(twipsToPixelsRounded(twips.x()), twipsToPixelsRounded(twips.y()));
         painter.setFont(look.font);
         painter.setPen(look.text);
         painter.drawText(QRect(origin, QSize(qMax(widthPx - origin.x(), 1), image.height())),

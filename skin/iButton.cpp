@@ -106,11 +106,6 @@ QRegion shapeOf(const QImage& image)
     return region;
 }
 
-int toPixels(int twips)
-{
-    return roundHalfEven(twips / static_cast<double>(kTwipsPerPixel));
-}
-
 } // namespace
 
 iButton::iButton(QWidget* parent)
@@ -273,7 +268,9 @@ void iButton::DrawButton(int state)
             = QSize(metrics.horizontalAdvance(m_caption), metrics.height()) * kTwipsPerPixel;
         const int iconWidth = m_icon.isNull() ? 0 : button::pictureHimetric(m_icon.size()).width();
         const QPoint at = button::captionPosition(size() * kTwipsPerPixel, text, iconWidth, state);
-        painter.drawText(QPoint(toPixels(at.x()), toPixels(at.y()) + metrics.ascent()), m_caption);
+        painter.drawText(
+            QPoint(twipsToPixelsRounded(at.x()), twipsToPixelsRounded(at.y()) + metrics.ascent()),
+            m_caption);
     }
     update();
 }
@@ -301,7 +298,7 @@ void iButton::DrawBack()
         const int textWidth = metrics.horizontalAdvance(m_caption) * kTwipsPerPixel;
         const int left = button::iconLeft(
             width() * kTwipsPerPixel, textWidth, button::pictureHimetric(m_icon.size()).width());
-        painter.drawImage(QPoint(toPixels(left), 0), m_icon);
+        painter.drawImage(QPoint(twipsToPixelsRounded(left), 0), m_icon);
     }
 }
 

@@ -1,15 +1,13 @@
 #pragma once
 
-#include <QString>
-
-#include <stdexcept>
+#include "platform/numberederror.h"
 
 namespace kest {
 
 // The run-time error the skinned controls raise to their host. A failing
 // property assignment throws before anything changes. The numbers are the
 // ones host code tests for; the text is for people.
-class SkinError final : public std::runtime_error {
+class SkinError final : public NumberedError {
 public:
     enum Number : int {
         Overflow = 6, // a number outside the property's range (16 or 32 bits)
@@ -18,14 +16,10 @@ public:
     };
 
     SkinError(Number number, const QString& text)
-        : std::runtime_error(text.toStdString())
-        , m_number(number)
+        : NumberedError(number, text)
     { }
 
-    Number number() const noexcept { return m_number; }
-
-private:
-    Number m_number;
+    Number number() const noexcept { return static_cast<Number>(code()); }
 };
 
 } // namespace kest

@@ -4,30 +4,6 @@
 
 namespace kest {
 
-std::int16_t mouseButtonCode(Qt::MouseButtons buttons)
-{
-    std::int16_t code = 0;
-    if (buttons & Qt::LeftButton)
-        code |= 1;
-    if (buttons & Qt::RightButton)
-        code |= 2;
-    if (buttons & Qt::MiddleButton)
-        code |= 4;
-    return code;
-}
-
-std::int16_t shiftCode(Qt::KeyboardModifiers modifiers)
-{
-    std::int16_t code = 0;
-    if (modifiers & Qt::ShiftModifier)
-        code |= 1;
-    if (modifiers & Qt::ControlModifier)
-        code |= 2;
-    if (modifiers & Qt::AltModifier)
-        code |= 4;
-    return code;
-}
-
 QPointF toTwips(QPointF pixels)
 {
     return pixels * kTwipsPerPixel;

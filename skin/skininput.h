@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/inputcodes.h"
+
 #include <QPointF>
 #include <Qt>
 
@@ -7,11 +9,9 @@
 
 namespace kest {
 
-// Mouse and key arguments as the controls' events carry them: Button 1 left,
-// 2 right, 4 middle (for a move, the held buttons together); Shift 1 Shift,
-// 2 Ctrl, 4 Alt; positions in twips; key codes the virtual-key numbers.
-std::int16_t mouseButtonCode(Qt::MouseButtons buttons);
-std::int16_t shiftCode(Qt::KeyboardModifiers modifiers);
+// Mouse and key arguments as the controls' events carry them: buttons and
+// modifiers as platform/inputcodes.h codes them; positions in twips; key
+// codes the virtual-key numbers.
 QPointF toTwips(QPointF pixels);
 // 0 for a key without a virtual-key number.
 std::int16_t virtualKeyCode(int qtKey);

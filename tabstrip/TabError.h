@@ -1,14 +1,12 @@
 #pragma once
 
-#include <QString>
-
-#include <stdexcept>
+#include "platform/numberederror.h"
 
 namespace kest {
 
 // The error the tab list raises to its caller. The numbers are part of the
 // contract with host code (5 and 9 are fixed); the texts are for people.
-class TabError final : public std::runtime_error {
+class TabError final : public NumberedError {
 public:
     enum Number : int {
         InvalidArgument = 5, // an index that is neither a number nor absent
@@ -18,14 +16,10 @@ public:
     };
 
     TabError(Number number, const QString& text)
-        : std::runtime_error(text.toStdString())
-        , m_number(number)
+        : NumberedError(number, text)
     { }
 
-    Number number() const noexcept { return m_number; }
-
-private:
-    Number m_number;
+    Number number() const noexcept { return static_cast<Number>(code()); }
 };
 
 } // namespace kest

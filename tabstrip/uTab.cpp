@@ -3,6 +3,7 @@
 #include "ITabForm.h"
 #include "mdlTabAPI.h"
 
+#include "platform/inputcodes.h"
 #include "platform/messages.h"
 #include "platform/pictures.h"
 #include "platform/propertybag.h"
@@ -33,32 +34,6 @@ QImage loadSkin(int id)
         // Without its artwork the strip still works; it draws no tabs.
         return {};
     }
-}
-
-int buttonCode(Qt::MouseButton button)
-{
-    switch (button) {
-    case Qt::LeftButton:
-        return 1;
-    case Qt::RightButton:
-        return 2;
-    case Qt::MiddleButton:
-        return 4;
-    default:
-        return 0;
-    }
-}
-
-int buttonsCode(Qt::MouseButtons buttons)
-{
-    return (buttons & Qt::LeftButton ? 1 : 0) | (buttons & Qt::RightButton ? 2 : 0)
-        | (buttons & Qt::MiddleButton ? 4 : 0);
-}
-
-int shiftCode(Qt::KeyboardModifiers modifiers)
-{
-    return (modifiers & Qt::ShiftModifier ? 1 : 0) | (modifiers & Qt::ControlModifier ? 2 : 0)
-        | (modifiers & Qt::AltModifier ? 4 : 0);
 }
 
 // Flags a page window loses when it becomes a child of the container: it
@@ -636,7 +611,7 @@ void uTab::mousePressEvent(QMouseEvent* event)
     // press of a double click arrives as the double click itself, so the
     // record holds the first press, as it would where the strip was first
     // written.
-    m_record = { buttonCode(event->button()), shiftCode(event->modifiers()),
+    m_record = { mouseButtonCode(event->button()), shiftCode(event->modifiers()),
         static_cast<float>(at.x()), static_cast<float>(at.y()) };
     Press(m_record.button, m_record.shift, m_record.x, m_record.y);
 }
@@ -644,15 +619,15 @@ void uTab::mousePressEvent(QMouseEvent* event)
 void uTab::mouseMoveEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    Move(buttonsCode(event->buttons()), shiftCode(event->modifiers()), static_cast<float>(at.x()),
-        static_cast<float>(at.y()));
+    Move(mouseButtonCode(event->buttons()), shiftCode(event->modifiers()),
+        static_cast<float>(at.x()), static_cast<float>(at.y()));
 }
 
 void uTab::mouseReleaseEvent(QMouseEvent* event)
 {
     const QPointF at = event->position();
-    Release(buttonCode(event->button()), shiftCode(event->modifiers()), static_cast<float>(at.x()),
-        static_cast<float>(at.y()));
+    Release(mouseButtonCode(event->button()), shiftCode(event->modifiers()),
+        static_cast<float>(at.x()), static_cast<float>(at.y()));
 }
 
 void uTab::mouseDoubleClickEvent(QMouseEvent*)
@@ -670,7 +645,7 @@ void uTab::Press(int button, int shift, float x, float y)
 {
     QPointer<uTab> alive(this);
     int itemIndex = 0;
-    if (button == 1) {
+    if (button == kButtonLeft) {
         const auto hit = HitTest(x, y);
         itemIndex = hit.code;
         if (hit.code >= 0 && hit.code < m_items->Count()) {
@@ -720,7 +695,7 @@ void uTab::Release(int button, int shift, float x, float y)
 {
     QPointer<uTab> alive(this);
     int itemIndex = 0;
-    if (button == 1) {
+    if (button == kButtonLeft) {
         const auto hit = HitTest(x, y);
         itemIndex = hit.code;
         m_closeState = CloseState::None;

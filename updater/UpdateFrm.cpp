@@ -1,21 +1,14 @@
 #include "updater/UpdateFrm.h"
 
 #include "platform/messagebox.h"
-#include "platform/pictures.h"
-#include "platform/units.h"
-#include "skin/BForm.h"
 #include "skin/KvProgressBar.h"
 #include "skin/iButton.h"
 #include "updater/CKvDownLoadFile.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
-#include <QPainterPath>
-#include <QRegion>
-#include <QScreen>
 
 #include <limits>
 
@@ -26,11 +19,9 @@ namespace {
 const QString kTitle = QStringLiteral("提示");
 const QString kCaption = QStringLiteral("更新");
 const QString kDownloading = QStringLiteral("正在下载：");
-// RGB(222, 222, 222) as the caption bar takes colours: 0x00BBGGRR in decimal.
-const QString kCaptionBackColor = QString::number(222 * 65536 + 222 * 256 + 222);
 constexpr int kClientWidth = 305;
 constexpr int kClientHeight = 144;
-constexpr int kCloseButtonSkin = 103;
+constexpr int kCornerEllipse = 6;
 
 } // namespace
 
@@ -48,35 +39,16 @@ UpdateFrm::UpdateFrm(update::UpdaterCommandLine commandLine, QString manifestPat
 {
     setObjectName(QStringLiteral("UpdateFrm"));
     setWindowTitle(kCaption);
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    resize(kClientWidth, kClientHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
+    m_frame = buildDialogFrame(this,
+        { QSize(kClientWidth, kClientHeight), kCaption, QRect(256, 1, 41, 17), kCornerEllipse });
+    m_frame.closeButton->setFocusPolicy(Qt::NoFocus); // no focus frame on a caption button
+    connect(m_frame.closeButton, &iButton::Click, this, &UpdateFrm::closebtn_Click);
 
     m_procedure = std::make_unique<UpdateProcedure>(
         std::move(commandLine), std::move(manifestPath), *m_downfile);
     connect(m_downfile.get(), &CKvDownLoadFile::QueryFileInfo, this,
         &UpdateFrm::m_downfile_QueryFileInfo);
     connect(m_downfile.get(), &CKvDownLoadFile::Loading, this, &UpdateFrm::m_downfile_Loading);
-
-    BForm1 = new BForm(this);
-    BForm1->setObjectName(QStringLiteral("BForm1"));
-    BForm1->setGeometry(0, 0, kClientWidth, 33);
-    BForm1->setCaption(kCaption);
-    BForm1->setBackColor(kCaptionBackColor);
-    BForm1->setHasLogo(false);
-    // Dragging by the caption bar moves this window.
-    BForm1->setFrmHwnd(this);
-
-    closebtn = new iButton(this);
-    closebtn->setObjectName(QStringLiteral("closebtn"));
-    closebtn->setGeometry(256, 1, 41, 17);
-    closebtn->setBackPicture(LoadResImage(kCloseButtonSkin, QStringLiteral("BITMAP")));
-    closebtn->setFocusPolicy(Qt::NoFocus); // no focus frame on a caption button
-    connect(closebtn, &iButton::Click, this, &UpdateFrm::closebtn_Click);
 
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -152,17 +124,7 @@ void UpdateFrm::closeEvent(QCloseEvent* event)
 void UpdateFrm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    const int w = width() + 1;
-    const int h = height() + 1;
-    QPainterPath rounded;
-    rounded.addRoundedRect(QRectF(0, 0, w, h), 3, 3); // 6 x 6 corner ellipses
-    setMask(QRegion(rounded.toFillPolygon().toPolygon()));
-    if (BForm1) {
-        BForm1->resize(width(), BForm1->height());
-        BForm1->Printform(this);
-    }
-    if (closebtn)
-        closebtn->move(twipsToPixels(pixelsToTwips(width()) - 730), closebtn->y());
+    fitDialogFrame(this, m_frame);
 }
 
 QString UpdateFrm::runUpdate()

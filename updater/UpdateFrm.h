@@ -1,5 +1,6 @@
 #pragma once
 
+#include "skin/dialogframe.h"
 #include "updater/UpdateProcedure.h"
 
 #include <QPointer>
@@ -12,7 +13,6 @@ class QMessageBox;
 
 namespace kest {
 
-class BForm;
 class CKvDownLoadFile;
 class KvProgressBar;
 class iButton;
@@ -59,8 +59,7 @@ private:
     QPointer<QMessageBox> m_question;
     std::unique_ptr<CKvDownLoadFile> m_downfile;
     std::unique_ptr<UpdateProcedure> m_procedure;
-    BForm* BForm1 = nullptr;
-    iButton* closebtn = nullptr;
+    DialogFrame m_frame;
     QLabel* Label1 = nullptr;
     KvProgressBar* KvProgressBar1 = nullptr;
     qint64 m_total = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/windowregion.h"
 #include "winhook/WindowHandle.h"
 
 #include <QObject>
@@ -67,14 +68,6 @@ WinRect dragTarget(WinRect target, int code, QPoint cursor);
 // Where a maximised form goes: the top-left of `screen`, the screen's width,
 // and its height less a bottom taskbar of `taskbarTwips`. In pixels.
 QRect maximisedBounds(const QRect& screen, int taskbarTwips);
-
-// The shape of a window with rounded corners. The rounded rectangle runs from
-// (0, 0) to one pixel short of (right, bottom), the way the platform's
-// rounded-rectangle region does, so callers pass a window's width + 1 and
-// height + 1 for a shape of the window's size. Each corner is cut along a
-// quarter of an ellipse ellipseWidth x ellipseHeight; a pixel stays when its
-// centre lies inside the ellipse. Empty when right or bottom is below 2.
-QRegion roundRectRegion(int right, int bottom, int ellipseWidth, int ellipseHeight);
 
 } // namespace formstyle
 

@@ -2,14 +2,10 @@
 
 #include "launcher/shared/PublicData.h"
 #include "platform/pictures.h"
-#include "platform/units.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
-#include "winhook/cSetStyle.h"
 
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 
 namespace kest {
 
@@ -17,11 +13,8 @@ namespace {
 
 constexpr int kClientWidth = 242;
 constexpr int kClientHeight = 140;
-constexpr int kCloseButtonSkin = 103;
 constexpr int kAnswerButtonSkin = 109; // three 75 x 22 faces without text
 constexpr int kCornerEllipse = 4;
-// RGB(222, 222, 222) as the caption bar takes colours: 0x00BBGGRR in decimal.
-const QString kCaptionBackColor = QString::number(222 * 65536 + 222 * 256 + 222);
 
 iButton* answerButton(QWidget* parent, const char* name, const QString& caption, const QRect& place)
 {
@@ -47,27 +40,10 @@ MsgFrm::MsgFrm(bool& exitFlag, QWidget* parent)
     const QString caption = kBrandTitle.toString() + kClientSuffix.toString();
     setWindowTitle(caption);
     setModal(true);
-    setAutoFillBackground(true);
-    QPalette white = palette();
-    white.setColor(QPalette::Window, Qt::white);
-    setPalette(white);
-    resize(kClientWidth, kClientHeight);
-    if (const QScreen* screen = QGuiApplication::primaryScreen())
-        move(screen->geometry().center() - rect().center());
-
-    BForm1 = new BForm(this);
-    BForm1->setObjectName(QStringLiteral("BForm1"));
-    BForm1->setGeometry(0, 0, 305, 33);
-    BForm1->resize(width(), BForm1->height());
-    BForm1->setBackColor(kCaptionBackColor);
-    BForm1->setCaption(caption);
-    // Dragging the caption bar moves the dialog.
-    BForm1->setFrmHwnd(this);
-
-    closebtn = new iButton(this);
-    closebtn->setObjectName(QStringLiteral("closebtn"));
-    closebtn->setGeometry(192, 1, 43, 18);
-    closebtn->setBackPicture(LoadResImage(kCloseButtonSkin, QStringLiteral("BITMAP")));
+    m_frame = buildDialogFrame(this,
+        { QSize(kClientWidth, kClientHeight), caption, QRect(192, 1, 43, 18), kCornerEllipse });
+    BForm1 = m_frame.captionBar;
+    closebtn = m_frame.closeButton;
     connect(closebtn, &iButton::Click, this, &MsgFrm::reject);
 
     Label1 = new QLabel(this);
@@ -107,11 +83,7 @@ void MsgFrm::reject()
 void MsgFrm::resizeEvent(QResizeEvent* event)
 {
     QDialog::resizeEvent(event);
-    RectRgn(this, width() + 1, height() + 1, kCornerEllipse, kCornerEllipse);
-    if (BForm1)
-        BForm1->Printform(this);
-    if (closebtn)
-        closebtn->move(twipsToPixels(pixelsToTwips(width()) - 730), closebtn->y());
+    fitDialogFrame(this, m_frame);
 }
 
 } // namespace kest

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "skin/dialogframe.h"
+
 #include <QDialog>
 #include <QString>
 
@@ -47,6 +49,7 @@ private:
     void iButton1_Click();
 
     bool& m_bExit;
+    DialogFrame m_frame;
 };
 
 } // namespace kest

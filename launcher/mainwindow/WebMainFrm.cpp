@@ -75,7 +75,7 @@ WebMainFrm::WebMainFrm()
 {
     setObjectName(QStringLiteral("WebMainFrm"));
     setWindowTitle(QStringLiteral("Zantivo客户端"));
-    resize(toPixels(kDesignWidth), toPixels(kDesignHeight));
+    resize(twipsToPixelsRounded(kDesignWidth), twipsToPixelsRounded(kDesignHeight));
     createControls();
     createMenu();
 }
@@ -198,8 +198,8 @@ void WebMainFrm::Form_Load()
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QSize screenTwips = screen->geometry().size() * kTwipsPerPixel;
         const QPoint at = centredTopLeft(screenTwips, design);
-        setGeometry(QRect(toPixels(at.x()), toPixels(at.y()), toPixels(design.width()),
-            toPixels(design.height())));
+        setGeometry(QRect(twipsToPixelsRounded(at.x()), twipsToPixelsRounded(at.y()),
+            twipsToPixelsRounded(design.width()), twipsToPixelsRounded(design.height())));
     }
 
     web_close->setBackPicture(LoadResImage(103, QStringLiteral("BITMAP")));
@@ -257,14 +257,14 @@ void WebMainFrm::Form_Resize()
     in.tabStripHeight = pixelsToTwips(WebuTab->height());
     const Layout l = layoutFor(in);
 
-    WebBForm->setGeometry(0, 0, toPixels(l.captionWidth), WebBForm->height());
+    WebBForm->setGeometry(0, 0, twipsToPixelsRounded(l.captionWidth), WebBForm->height());
     WebBForm->Printform(this);
     if (l.shapeCorner)
         RectRgn(this, l.shapeCorner->x(), l.shapeCorner->y(), kCornerEllipse, kCornerEllipse);
-    web_close->move(toPixels(l.closeLeft), web_close->y());
-    web_minmax->move(toPixels(l.minmaxLeft), web_minmax->y());
-    web_min->move(toPixels(l.minLeft), web_min->y());
-    web_tool->move(toPixels(l.toolLeft), web_tool->y());
+    web_close->move(twipsToPixelsRounded(l.closeLeft), web_close->y());
+    web_minmax->move(twipsToPixelsRounded(l.minmaxLeft), web_minmax->y());
+    web_min->move(twipsToPixelsRounded(l.minLeft), web_min->y());
+    web_tool->move(twipsToPixelsRounded(l.toolLeft), web_tool->y());
     if (l.tabStrip) {
         QRect strip = toPixels(*l.tabStrip);
         // The strip starts after the caption's text, its right end staying.
@@ -273,8 +273,8 @@ void WebMainFrm::Form_Resize()
             strip.setLeft(std::min(clear, strip.left() + strip.width()));
         WebuTab->setGeometry(strip.x(), strip.y(), strip.width(), WebuTab->height());
     }
-    GameSpaceBtn->move(toPixels(l.gameSpaceLeft), GameSpaceBtn->y());
-    OtherUserBtn->move(toPixels(l.otherUserLeft), OtherUserBtn->y());
+    GameSpaceBtn->move(twipsToPixelsRounded(l.gameSpaceLeft), GameSpaceBtn->y());
+    OtherUserBtn->move(twipsToPixelsRounded(l.otherUserLeft), OtherUserBtn->y());
     if (l.pageArea) {
         const QRect page = toPixels(*l.pageArea);
         Picture1->setGeometry(page);

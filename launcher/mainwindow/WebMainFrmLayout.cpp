@@ -29,19 +29,14 @@ std::int16_t toInt16(long value)
 
 } // namespace
 
-int toPixels(int twips)
-{
-    return roundHalfEven(static_cast<double>(twips) / kTwipsPerPixel);
-}
-
 QRect toPixels(const QRect& twips)
 {
     // Right and bottom edges are rounded, not the sizes, so neighbours that
     // touch in twips touch in pixels too.
-    const int left = toPixels(twips.x());
-    const int top = toPixels(twips.y());
-    return { left, top, toPixels(twips.x() + twips.width()) - left,
-        toPixels(twips.y() + twips.height()) - top };
+    const int left = twipsToPixelsRounded(twips.x());
+    const int top = twipsToPixelsRounded(twips.y());
+    return { left, top, twipsToPixelsRounded(twips.x() + twips.width()) - left,
+        twipsToPixelsRounded(twips.y() + twips.height()) - top };
 }
 
 Layout layoutFor(const LayoutInput& in)
@@ -49,12 +44,12 @@ Layout layoutFor(const LayoutInput& in)
     Layout out;
     out.captionWidth = std::max(0, in.windowWidth);
 
-    // The client size in pixels keeps its fraction; each edge (size + 1) is
-    // rounded on its own.
-    const double w = static_cast<double>(in.clientWidth) / kTwipsPerPixel;
-    const double h = static_cast<double>(in.clientHeight) / kTwipsPerPixel;
-    if (w >= 0 && h >= 0)
-        out.shapeCorner = QPoint(toInt16(roundHalfEven(w + 1)), toInt16(roundHalfEven(h + 1)));
+    // The shape's corner is one pixel past the client size, rounded: a whole
+    // number of twips lies off the halfway point, so rounding the size and
+    // adding the pixel is the same as rounding the size plus one.
+    if (in.clientWidth >= 0 && in.clientHeight >= 0)
+        out.shapeCorner = QPoint(toInt16(twipsToPixelsRounded(in.clientWidth) + 1),
+            toInt16(twipsToPixelsRounded(in.clientHeight) + 1));
 
     out.closeLeft = in.windowWidth - kCloseFromRight;
     out.minmaxLeft = in.windowWidth - kMinmaxFromRight;

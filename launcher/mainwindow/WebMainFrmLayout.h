@@ -44,9 +44,9 @@ struct Layout {
 
 Layout layoutFor(const LayoutInput& in);
 
-// Twips to pixels for positions and sizes, rounded to the nearest pixel, so
-// that buttons whose twip places touch also touch in pixels.
-int toPixels(int twips);
+// A rectangle in twips to pixels (twipsToPixelsRounded): the edges are
+// rounded, not the sizes, so that buttons whose twip places touch also touch
+// in pixels.
 QRect toPixels(const QRect& twips);
 
 // Where the window goes when restored: centred on a screen of `screenTwips`,

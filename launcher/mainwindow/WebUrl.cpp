@@ -70,7 +70,7 @@ WebUrl::WebUrl(QWidget* parent)
     , m_picture(new QWidget(this))
     , m_wb(new QWebEngineView(m_picture))
 {
-    resize(twipsToPixels(kDesignWidthTwips), twipsToPixels(kDesignHeightTwips));
+    resize(twipsToPixelsTruncated(kDesignWidthTwips), twipsToPixelsTruncated(kDesignHeightTwips));
     m_picture->installEventFilter(this);
     m_wb->installEventFilter(this);
     for (QWidget* child : m_wb->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))

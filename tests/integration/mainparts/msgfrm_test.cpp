@@ -118,7 +118,7 @@ TEST_F(ExitQuestion, LaysOutAsDesignedWithFourPixelCorners)
         EXPECT_FALSE(d.iButton1->AutoSize());
         EXPECT_EQ(d.iButton1->FrameWidth(), 75) << "three 75-pixel faces";
         EXPECT_EQ(d.iButton1->FrameHeight(), 22);
-        EXPECT_EQ(d.mask(), formstyle::roundRectRegion(243, 141, 4, 4));
+        EXPECT_EQ(d.mask(), roundRectRegion(243, 141, 4, 4));
 
         // On the screen: the corner pixel is the desktop's, its neighbours the dialog's.
         const QPoint origin = d.geometry().topLeft();

@@ -182,9 +182,9 @@ TEST(SetStyle, RectRgnShapesTheWindowAndRefusesAnEmptyShape)
     QWidget form;
     form.resize(242, 140);
     EXPECT_TRUE(RectRgn(&form, 243, 141, 4, 4));
-    EXPECT_EQ(form.mask(), formstyle::roundRectRegion(243, 141, 4, 4));
+    EXPECT_EQ(form.mask(), roundRectRegion(243, 141, 4, 4));
     EXPECT_FALSE(RectRgn(&form, 0, 141, 4, 4));
-    EXPECT_EQ(form.mask(), formstyle::roundRectRegion(243, 141, 4, 4)) << "shape kept";
+    EXPECT_EQ(form.mask(), roundRectRegion(243, 141, 4, 4)) << "shape kept";
     EXPECT_FALSE(RectRgn(nullptr, 243, 141, 4, 4));
 }
 

@@ -2,6 +2,7 @@
 // its conversion to pixels, the restored window's centred place, page keys,
 // the menu's refresh target and the tab strip's press and hover rules.
 #include "launcher/mainwindow/WebMainFrmLayout.h"
+#include "platform/units.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <string>
 
 using namespace kest::mainframe;
+using kest::twipsToPixelsRounded;
 
 // Readable values in failure messages.
 void PrintTo(const QPoint& p, std::ostream* os)
@@ -139,8 +141,8 @@ TEST(MainFrameLayout, InPixelsTheCaptionButtonsTouchAndThePageKeepsItsMargins)
         EXPECT_EQ(minmax.right() + 1, close.left());
         // 85 twips, rounded to 6 pixels, from the right edge.
         EXPECT_EQ(px - (close.right() + 1), 6);
-        EXPECT_EQ(toPixels(l.gameSpaceLeft), px - 220);
-        EXPECT_EQ(toPixels(l.otherUserLeft), px - 323);
+        EXPECT_EQ(twipsToPixelsRounded(l.gameSpaceLeft), px - 220);
+        EXPECT_EQ(twipsToPixelsRounded(l.otherUserLeft), px - 323);
         ASSERT_TRUE(l.pageArea.has_value());
         // 60 twips are 4 pixels inside the left, right and bottom edges.
         EXPECT_EQ(toPixels(*l.pageArea), QRect(4, 32, px - 8, 639 - 32 - 4));
@@ -149,14 +151,14 @@ TEST(MainFrameLayout, InPixelsTheCaptionButtonsTouchAndThePageKeepsItsMargins)
 
 TEST(MainFrameLayout, TwipsBecomeTheNearestPixel)
 {
-    EXPECT_EQ(toPixels(0), 0);
-    EXPECT_EQ(toPixels(7), 0); // 0.47
-    EXPECT_EQ(toPixels(8), 1); // 0.53
-    EXPECT_EQ(toPixels(15), 1);
-    EXPECT_EQ(toPixels(730), 49); // 48.67
-    EXPECT_EQ(toPixels(-730), -49);
-    EXPECT_EQ(toPixels(kDesignWidth), 1036);
-    EXPECT_EQ(toPixels(kDesignHeight), 639);
+    EXPECT_EQ(twipsToPixelsRounded(0), 0);
+    EXPECT_EQ(twipsToPixelsRounded(7), 0); // 0.47
+    EXPECT_EQ(twipsToPixelsRounded(8), 1); // 0.53
+    EXPECT_EQ(twipsToPixelsRounded(15), 1);
+    EXPECT_EQ(twipsToPixelsRounded(730), 49); // 48.67
+    EXPECT_EQ(twipsToPixelsRounded(-730), -49);
+    EXPECT_EQ(twipsToPixelsRounded(kDesignWidth), 1036);
+    EXPECT_EQ(twipsToPixelsRounded(kDesignHeight), 639);
     // Edges are rounded, not sizes: 22 twips at 8 is 0.53 to 2.0 pixels.
     EXPECT_EQ(toPixels(QRect(8, 8, 22, 22)), QRect(1, 1, 1, 1));
     EXPECT_EQ(toPixels(QRect(0, 0, 0, 0)), QRect(0, 0, 0, 0));

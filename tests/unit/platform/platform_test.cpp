@@ -198,7 +198,7 @@ TEST(Resources, PathsAreByTypeAndId)
 
 TEST(Units, ConvertEachWayWithHalfToEven)
 {
-    EXPECT_EQ(kest::twipsToPixels(500), 33);
+    EXPECT_EQ(kest::twipsToPixelsTruncated(500), 33);
     EXPECT_EQ(kest::pixelsToTwips(24), 360);
     // 72 pixels is 1905.0019 HIMETRIC; back again it is 72.
     EXPECT_EQ(kest::pixelsToHimetric(72), 1905);
