@@ -1,6 +1,7 @@
 #include "skin/iButton.h"
 
 #include "platform/units.h"
+#include "skin/accessibility.h"
 #include "skin/skinerror.h"
 #include "skin/skininput.h"
 
@@ -119,6 +120,7 @@ iButton::iButton(QWidget* parent)
     , m_font(defaultFont())
     , m_foreColor(kButtonText)
 {
+    a11y::installSkinAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -180,6 +182,8 @@ void iButton::run(const ButtonMachine::Effects& effects)
             break;
         }
     }
+    if (self)
+        a11y::buttonStateMayHaveChanged(this);
 }
 
 void iButton::cMouseAction(int cAction, bool vComplePaint)
@@ -414,6 +418,7 @@ void iButton::setCaption(const QString& caption)
 {
     m_caption = caption;
     repaintNow();
+    a11y::buttonNameChanged(this);
     changed("Caption");
 }
 
