@@ -156,6 +156,17 @@ void WebMainFrm::createControls()
              static_cast<QWidget*>(WebBForm), static_cast<QWidget*>(WebuTab), Picture1 })
         w->setCursor(Qt::ArrowCursor);
 
+    // The picture-only caption buttons have no caption a screen reader could read.
+    web_tool->setAccessibleName(QStringLiteral("程序菜单"));
+    web_min->setAccessibleName(QStringLiteral("隐藏"));
+    web_minmax->setAccessibleName(QStringLiteral("最大化/还原"));
+    web_close->setAccessibleName(QStringLiteral("关闭"));
+    // Tab goes along the caption bar as the eye does: the tabs, then the buttons.
+    const QList<QWidget*> keyboardOrder { WebuTab, OtherUserBtn, GameSpaceBtn, web_tool, web_min,
+        web_minmax, web_close };
+    for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
+        setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
+
     connect(web_tool, &iButton::Click, this, [this] { appmenu->popup(QCursor::pos()); });
     connect(web_min, &iButton::Click, this, &WebMainFrm::hideWindow);
     connect(web_minmax, &iButton::Click, this, &WebMainFrm::web_minmax_Click);
