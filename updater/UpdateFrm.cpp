@@ -76,6 +76,7 @@ UpdateFrm::UpdateFrm(update::UpdaterCommandLine commandLine, QString manifestPat
     closebtn->setGeometry(256, 1, 41, 17);
     closebtn->setBackPicture(LoadResImage(kCloseButtonSkin, QStringLiteral("BITMAP")));
     closebtn->setFocusPolicy(Qt::NoFocus); // no focus frame on a caption button
+    closebtn->setAccessibleName(QStringLiteral("关闭")); // a picture-only button
     connect(closebtn, &iButton::Click, this, &UpdateFrm::closebtn_Click);
 
     Label1 = new QLabel(this);
@@ -87,6 +88,8 @@ UpdateFrm::UpdateFrm(update::UpdaterCommandLine commandLine, QString manifestPat
     KvProgressBar1 = new KvProgressBar(this);
     KvProgressBar1->setObjectName(QStringLiteral("KvProgressBar1"));
     KvProgressBar1->setGeometry(16, 104, 273, 10);
+    // A screen reader names the bar by the label: which file is coming.
+    Label1->setBuddy(KvProgressBar1);
 
     connect(m_procedure.get(), &UpdateProcedure::fileStarted, this, [this](const QString& name) {
         Label1->setText(kDownloading + name);

@@ -161,9 +161,12 @@ void WebMainFrm::createControls()
     web_min->setAccessibleName(QStringLiteral("隐藏"));
     web_minmax->setAccessibleName(QStringLiteral("最大化/还原"));
     web_close->setAccessibleName(QStringLiteral("关闭"));
-    // Tab goes along the caption bar as the eye does: the tabs, then the buttons.
-    const QList<QWidget*> keyboardOrder { WebuTab, OtherUserBtn, GameSpaceBtn, web_tool, web_min,
-        web_minmax, web_close };
+    // Tab goes along the caption bar's buttons left to right, then to the
+    // tabs (which the arrow keys then walk), then into the page. The first
+    // button keeps the focus the window starts with: arrow keys pressed for
+    // a game before clicking into it must not switch games.
+    const QList<QWidget*> keyboardOrder { OtherUserBtn, GameSpaceBtn, web_tool, web_min, web_minmax,
+        web_close, WebuTab };
     for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
         setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
 
