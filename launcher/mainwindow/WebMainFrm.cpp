@@ -165,10 +165,17 @@ void WebMainFrm::createControls()
     // tabs (which the arrow keys then walk), then into the page. The first
     // button keeps the focus the window starts with: arrow keys pressed for
     // a game before clicking into it must not switch games.
-    const QList<QWidget*> keyboardOrder { OtherUserBtn, GameSpaceBtn, web_tool, web_min, web_minmax,
-        web_close, WebuTab };
+    // Workaround: Qt 6.4's setTabOrder(first, second) only brings a second
+    // that stands later in the chain up behind first, and ignores a first
+    // without a focus policy. The strip was made before the buttons, so the
+    // buttons are brought up behind the logo (made before the strip), which
+    // takes Tab focus only for this.
+    PicLogo->setFocusPolicy(Qt::TabFocus);
+    const QList<QWidget*> keyboardOrder { PicLogo, OtherUserBtn, GameSpaceBtn, web_tool, web_min,
+        web_minmax, web_close, WebuTab };
     for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
         setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
+    PicLogo->setFocusPolicy(Qt::NoFocus);
 
     connect(web_tool, &iButton::Click, this, [this] { appmenu->popup(QCursor::pos()); });
     connect(web_min, &iButton::Click, this, &WebMainFrm::hideWindow);

@@ -781,6 +781,27 @@ TEST_F(MainWindowTest, ScreenReadersFindTheTabsAndTheButtons)
     // The window's close button and one on each tab.
     EXPECT_EQ(buttons.count(QStringLiteral("关闭")), 4) << qPrintable(tree);
 
+    // The window's first focus stays on the first caption button; Tab walks
+    // the buttons and then reaches the strip, whose arrow keys select.
+    const QStringList pageTabLists = kest::test::linesOfRole(tree, QStringLiteral("page tab list"));
+    EXPECT_FALSE(statesOf(pageTabLists.value(0)).contains(QStringLiteral("focused")))
+        << qPrintable(tree);
+    const auto main = mainWindow();
+    ASSERT_TRUE(main);
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), main->id });
+    for (int i = 0; i < 6; ++i)
+        pressKey(QStringLiteral("Tab"));
+    pressKey(QStringLiteral("Left"));
+    const bool secondSelected = waitUntil(
+        [&] {
+            tree = kest::test::accessibilityTree(m_launcher->pid(), options);
+            const QStringList now = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
+            return now.size() == 3 && statesOf(now[1]).contains(QStringLiteral("focused"));
+        },
+        10000);
+    EXPECT_TRUE(secondSelected) << qPrintable(tree);
+
     // Pressed through the bus, the first tab is selected and its page shown.
     error.clear();
     kest::test::accessibilityTree(m_launcher->pid(),
