@@ -1,6 +1,7 @@
 include(GoogleTest)
 
 set(KEST_WITH_X11 "${PROJECT_SOURCE_DIR}/tests/support/with-x11")
+set(KEST_WITH_A11Y "${PROJECT_SOURCE_DIR}/tests/support/with-a11y")
 
 # kest_test_tier(<out-var>): the tier of the tests declared in the current
 # folder, from its place under tests/; a test declared anywhere else is a
@@ -15,12 +16,13 @@ function(kest_test_tier out)
   set(${out} ${tier} PARENT_SCOPE)
 endfunction()
 
-# kest_add_test(<name> SOURCES ... [LIBS ...] [X11] [WM] [TRAY] [WEB]
+# kest_add_test(<name> SOURCES ... [LIBS ...] [X11] [WM] [TRAY] [WEB] [A11Y]
 #               [LABELS ...] [TIMEOUT s] [ENV k=v ...])
 #
 # Builds a GoogleTest program and registers it with CTest as one test.
 #   X11   runs it on its own Xvfb display with a session bus (tests/support/with-x11)
 #   WM    also starts openbox; TRAY also starts trayer (both imply X11)
+#   A11Y  also starts the accessibility bus (tests/support/with-a11y; implies X11)
 #   WEB   the program starts the browser engine: engine flags for headless runs,
 #         and leak detection off (the engine's own allocations outlive main)
 # Without X11 the test runs on Qt's offscreen platform.
@@ -28,7 +30,7 @@ endfunction()
 # integration, e2e), is always among its labels, so `ctest -L unit` runs the
 # quick tier whatever else a test is labelled.
 function(kest_add_test name)
-  cmake_parse_arguments(T "X11;WM;TRAY;WEB" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "X11;WM;TRAY;WEB;A11Y" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   kest_test_tier(tier)
   list(PREPEND T_LABELS ${tier})
   add_executable(${name} ${T_SOURCES})
@@ -48,7 +50,7 @@ function(kest_add_test name)
   list(APPEND env ${T_ENV})
 
   set(wrapper)
-  if(T_X11 OR T_WM OR T_TRAY)
+  if(T_X11 OR T_WM OR T_TRAY OR T_A11Y)
     set(wrapper "${KEST_WITH_X11}")
     if(T_WM)
       list(APPEND wrapper --wm)
@@ -57,6 +59,10 @@ function(kest_add_test name)
       list(APPEND wrapper --tray)
     endif()
     list(APPEND wrapper --)
+    if(T_A11Y)
+      list(APPEND wrapper "${KEST_WITH_A11Y}")
+      list(APPEND T_LABELS a11y)
+    endif()
     list(APPEND T_LABELS x11)
   else()
     list(APPEND env "QT_QPA_PLATFORM=offscreen")

@@ -2,6 +2,7 @@
 
 #include "platform/eventlog.h"
 #include "platform/pictures.h"
+#include "skin/accessibility.h"
 #include "skin/skinvalues.h"
 
 #include <QPainter>
@@ -15,6 +16,7 @@ constexpr int kSkinBitmap = 101;
 KvProgressBar::KvProgressBar(QWidget* parent)
     : QWidget(parent)
 {
+    a11y::installSkinAccessibility();
     setFixedHeight(progress::kBarHeight);
     m_skin = LoadResImage(kSkinBitmap, QStringLiteral("BITMAP"));
     if (m_skin.isNull())
@@ -27,22 +29,28 @@ KvProgressBar::~KvProgressBar() = default;
 
 void KvProgressBar::setMin(std::int32_t New_Min)
 {
-    if (m_range.setMin(New_Min))
+    if (m_range.setMin(New_Min)) {
         DrawBar();
+        a11y::progressValueChanged(this);
+    }
     emit propertyChanged(QStringLiteral("Min"));
 }
 
 void KvProgressBar::setMax(std::int32_t New_Max)
 {
-    if (m_range.setMax(New_Max))
+    if (m_range.setMax(New_Max)) {
         DrawBar();
+        a11y::progressValueChanged(this);
+    }
     emit propertyChanged(QStringLiteral("Max"));
 }
 
 void KvProgressBar::setValue(std::int32_t New_Value)
 {
-    if (m_range.setValue(New_Value))
+    if (m_range.setValue(New_Value)) {
         DrawBar();
+        a11y::progressValueChanged(this);
+    }
     emit propertyChanged(QStringLiteral("Value"));
 }
 
@@ -78,6 +86,7 @@ void KvProgressBar::ReadProperties(PropertyBag& bag)
     if (extent.isValid())
         resize(extent);
     DrawBar();
+    a11y::progressValueChanged(this);
 }
 
 void KvProgressBar::WriteProperties(PropertyBag& bag)

@@ -1,6 +1,7 @@
 #include "skin/iButton.h"
 
 #include "platform/units.h"
+#include "skin/accessibility.h"
 #include "skin/skinerror.h"
 #include "skin/skininput.h"
 
@@ -114,6 +115,7 @@ iButton::iButton(QWidget* parent)
     , m_font(defaultFont())
     , m_foreColor(kButtonText)
 {
+    a11y::installSkinAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -175,6 +177,8 @@ void iButton::run(const ButtonMachine::Effects& effects)
             break;
         }
     }
+    if (self)
+        a11y::buttonStateMayHaveChanged(this);
 }
 
 void iButton::cMouseAction(int cAction, bool vComplePaint)
@@ -411,6 +415,7 @@ void iButton::setCaption(const QString& caption)
 {
     m_caption = caption;
     repaintNow();
+    a11y::buttonNameChanged(this);
     changed("Caption");
 }
 

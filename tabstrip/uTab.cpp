@@ -2,6 +2,7 @@
 
 #include "ITabForm.h"
 #include "mdlTabAPI.h"
+#include "uTabAccessible.h"
 
 #include "platform/inputcodes.h"
 #include "platform/messages.h"
@@ -46,6 +47,7 @@ constexpr Qt::WindowFlags kCaptionAndFrame = Qt::WindowType_Mask | Qt::WindowTit
 uTab::uTab(QWidget* parent)
     : QWidget(parent)
 {
+    a11y::installTabStripAccessibility();
     m_skin0 = loadSkin(106);
     m_skin1 = loadSkin(107);
     m_items = std::make_unique<CTabItems>();
@@ -63,6 +65,9 @@ uTab::uTab(QWidget* parent)
     m_boldFont.setWeight(QFont::Bold);
 
     setMouseTracking(true);
+    // Reached with Tab, not taken by a click: a click on a tab must leave the
+    // keyboard with the game page it shows.
+    setFocusPolicy(Qt::TabFocus);
     // Every paint is one copy of the composite: no background erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -469,6 +474,9 @@ void uTab::DrawTabs(bool update)
 {
     if (!m_redrawEnabled)
         return;
+    // Every change of the tabs or the selection is drawn through here; while
+    // drawing is locked the news waits for the unlock, as the picture does.
+    a11y::tabStripMayHaveChanged(this);
     const int h = tablayout::stripHeight(m_tabStyle);
     const int count = m_items->Count();
     if (!m_tabArea.isNull()) {

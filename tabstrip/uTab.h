@@ -78,6 +78,10 @@ public:
     // Reloads the selected tab's page; nothing when no tab is selected.
     void RefreshPage();
 
+    // Selects tab `index` as a left click on it does, raising TabChanged; for
+    // the keyboard and assistive technology. Nothing for an index out of range.
+    void activateTab(int index);
+
     // Persistence through the host's property bag: TabStyle, TabLeftSize,
     // TabRightSize. Reading keeps the current values as defaults; writing
     // stores all three, defaults included.
@@ -138,6 +142,9 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    // Left and Right, Home and End select tabs (uTabAccessible.cpp).
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
 
 private:
     struct MouseRecord {

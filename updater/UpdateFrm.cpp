@@ -59,6 +59,8 @@ UpdateFrm::UpdateFrm(update::UpdaterCommandLine commandLine, QString manifestPat
     KvProgressBar1 = new KvProgressBar(this);
     KvProgressBar1->setObjectName(QStringLiteral("KvProgressBar1"));
     KvProgressBar1->setGeometry(16, 104, 273, 10);
+    // A screen reader names the bar by the label: which file is coming.
+    Label1->setBuddy(KvProgressBar1);
 
     connect(m_procedure.get(), &UpdateProcedure::fileStarted, this, [this](const QString& name) {
         Label1->setText(kDownloading + name);

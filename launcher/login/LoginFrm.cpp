@@ -90,6 +90,8 @@ LoginFrm::LoginFrm(LoginBgFrm* background, QWidget* parking)
     // The engine renders into a child widget that it creates with the
     // page's first renderer and may replace later.
     m_browser->installEventFilter(this);
+    // The window holds nothing to type into but the page.
+    setFocusProxy(m_browser);
 
     m_maskTimer.setSingleShot(true);
     connect(&m_maskTimer, &QTimer::timeout, this, &LoginFrm::updateColourKeyMask);

@@ -132,6 +132,27 @@ void WebMainFrm::createControls()
              static_cast<QWidget*>(WebBForm), static_cast<QWidget*>(WebuTab), Picture1 })
         w->setCursor(Qt::ArrowCursor);
 
+    // The picture-only caption buttons have no caption a screen reader could read.
+    web_tool->setAccessibleName(QStringLiteral("程序菜单"));
+    web_min->setAccessibleName(QStringLiteral("隐藏"));
+    web_minmax->setAccessibleName(QStringLiteral("最大化/还原"));
+    web_close->setAccessibleName(QStringLiteral("关闭"));
+    // Tab goes along the caption bar's buttons left to right, then to the
+    // tabs (which the arrow keys then walk), then into the page. The first
+    // button keeps the focus the window starts with: arrow keys pressed for
+    // a game before clicking into it must not switch games.
+    // Workaround: Qt 6.4's setTabOrder(first, second) only brings a second
+    // that stands later in the chain up behind first, and ignores a first
+    // without a focus policy. The strip was made before the buttons, so the
+    // buttons are brought up behind the logo (made before the strip), which
+    // takes Tab focus only for this.
+    PicLogo->setFocusPolicy(Qt::TabFocus);
+    const QList<QWidget*> keyboardOrder { PicLogo, OtherUserBtn, GameSpaceBtn, web_tool, web_min,
+        web_minmax, web_close, WebuTab };
+    for (qsizetype i = 1; i < keyboardOrder.size(); ++i)
+        setTabOrder(keyboardOrder[i - 1], keyboardOrder[i]);
+    PicLogo->setFocusPolicy(Qt::NoFocus);
+
     connect(web_tool, &iButton::Click, this, [this] { appmenu->popup(QCursor::pos()); });
     connect(web_min, &iButton::Click, this, &WebMainFrm::hideWindow);
     connect(web_minmax, &iButton::Click, this, &WebMainFrm::web_minmax_Click);

@@ -4,6 +4,7 @@
 // read from outside: its X windows, the demo server's request log, the
 // launcher's event log, the processes and the screen. Screenshots land in the
 // artefact folder.
+#include "tests/support/a11ytree.h"
 #include "tests/support/demo_server.h"
 #include "tests/support/launcher_process.h"
 #include "tests/support/testenv.h"
@@ -49,6 +50,32 @@ constexpr int kPastDoubleClickMs = 600;
 QString artifact(const QString& name)
 {
     return kest::test::artifactDir(QStringLiteral("mainwindow_e2e")) + QLatin1Char('/') + name;
+}
+
+void saveText(const QString& path, const QString& text)
+{
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(text.toUtf8());
+}
+
+// From a11y-tree's line `role "name" [states] ...`: the name, the states.
+QString nameOf(const QString& line)
+{
+    return line.section(QLatin1Char('"'), 1, 1);
+}
+QStringList statesOf(const QString& line)
+{
+    return line.section(QLatin1Char('['), 1)
+        .section(QLatin1Char(']'), 0, 0)
+        .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+QStringList namesOf(const QStringList& lines)
+{
+    QStringList names;
+    for (const QString& line : lines)
+        names << nameOf(line);
+    return names;
 }
 
 QRect screenRect()
@@ -683,6 +710,107 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
     EXPECT_GT(covered.score, coveredFrom) << "the covered game did not score";
 }
 
+// What a screen reader finds of the main window, over the real accessibility
+// bus: the strip as a page tab list whose tabs carry the pages' titles, the
+// selected one marked, each with its close button; the skinned buttons as
+// named buttons. A press through the bus selects a tab as a click does.
+TEST_F(MainWindowTest, ScreenReadersFindTheTabsAndTheButtons)
+{
+    if (!kest::test::accessibilityBusUp())
+        GTEST_SKIP() << "no accessibility bus: the test runs under tests/support/with-a11y";
+    m_launcher->environment().insert(
+        QLatin1String(kest::test::kQtAccessibilityAlwaysOn), QStringLiteral("1"));
+    ASSERT_NO_FATAL_FAILURE(startAndLogIn(QStringLiteral("tester")));
+    for (const QString& account : { QStringLiteral("alpha"), QStringLiteral("beta") }) {
+        EXPECT_EQ(executeLink(game(account)), QStringLiteral("()"));
+        ASSERT_TRUE(waitForGameRequest(account));
+    }
+    ASSERT_TRUE(tabCountIs(3));
+
+    // A web page's own tree is the engine's; the window around it is ours.
+    const QStringList options { QStringLiteral("--prune"), QStringLiteral("document web") };
+    const QStringList titles { QStringLiteral("tester - 摘星"), QStringLiteral("alpha - 摘星"),
+        QStringLiteral("beta - 摘星") };
+    QString tree;
+    QString error;
+    // The captions become the titles once the pages have loaded.
+    (void)QTest::qWaitFor(
+        [&] {
+            tree = kest::test::accessibilityTree(m_launcher->pid(), options, 30000, &error);
+            return namesOf(kest::test::linesOfRole(tree, QStringLiteral("page tab"))) == titles;
+        },
+        30000);
+    saveText(artifact(QStringLiteral("a11y-three-tabs.txt")), tree);
+    screenshot(artifact(QStringLiteral("a11y-three-tabs.png")));
+    ASSERT_FALSE(tree.isEmpty()) << qPrintable(error);
+
+    EXPECT_EQ(kest::test::linesOfRole(tree, QStringLiteral("page tab list")).size(), 1)
+        << qPrintable(tree);
+    const QStringList tabs = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
+    ASSERT_EQ(namesOf(tabs), titles) << qPrintable(tree);
+    // The page opened last is the one shown.
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(statesOf(tabs[i]).contains(QStringLiteral("selected")), i == 2)
+            << qPrintable(tabs[i]);
+    const QStringList buttons
+        = namesOf(kest::test::linesOfRole(tree, QStringLiteral("push button")))
+        + namesOf(kest::test::linesOfRole(tree, QStringLiteral("toggle button")));
+    for (const char* name : { "登录其他帐号", "游戏大厅", "程序菜单", "隐藏", "最大化/还原" })
+        EXPECT_TRUE(buttons.contains(QString::fromUtf8(name))) << name << "\n" << qPrintable(tree);
+    // The window's close button and one on each tab.
+    EXPECT_EQ(buttons.count(QStringLiteral("关闭")), 4) << qPrintable(tree);
+
+    // The window's first focus stays on the first caption button; Tab walks
+    // the buttons and then reaches the strip, whose arrow keys select.
+    const QStringList pageTabLists = kest::test::linesOfRole(tree, QStringLiteral("page tab list"));
+    EXPECT_FALSE(statesOf(pageTabLists.value(0)).contains(QStringLiteral("focused")))
+        << qPrintable(tree);
+    const auto main = mainWindow();
+    ASSERT_TRUE(main);
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), main->id });
+    for (int i = 0; i < 6; ++i)
+        pressKey(QStringLiteral("Tab"));
+    pressKey(QStringLiteral("Left"));
+    const bool secondSelected = QTest::qWaitFor(
+        [&] {
+            tree = kest::test::accessibilityTree(m_launcher->pid(), options);
+            const QStringList now = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
+            return now.size() == 3 && statesOf(now[1]).contains(QStringLiteral("focused"));
+        },
+        10000);
+    EXPECT_TRUE(secondSelected) << qPrintable(tree);
+
+    // Pressed through the bus, the first tab is selected and its page shown.
+    error.clear();
+    kest::test::accessibilityTree(m_launcher->pid(),
+        { QStringLiteral("--press"), QStringLiteral("page tab"), titles[0] }, 30000, &error);
+    EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+    const bool firstSelected = QTest::qWaitFor(
+        [&] {
+            tree = kest::test::accessibilityTree(m_launcher->pid(), options);
+            const QStringList now = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
+            return !now.isEmpty() && statesOf(now.first()).contains(QStringLiteral("selected"));
+        },
+        10000);
+    saveText(artifact(QStringLiteral("a11y-first-tab-pressed.txt")), tree);
+    screenshot(artifact(QStringLiteral("a11y-first-tab-pressed.png")));
+    EXPECT_TRUE(firstSelected) << qPrintable(error) << qPrintable(tree);
+
+    // The first close button in the tree is the first tab's: pressed through
+    // the bus, that tab goes, and a reader's next look finds two.
+    error.clear();
+    kest::test::accessibilityTree(m_launcher->pid(),
+        { QStringLiteral("--press"), QStringLiteral("push button"), QStringLiteral("关闭") }, 30000,
+        &error);
+    EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+    EXPECT_TRUE(tabCountIs(2));
+    tree = kest::test::accessibilityTree(m_launcher->pid(), options);
+    EXPECT_EQ(namesOf(kest::test::linesOfRole(tree, QStringLiteral("page tab"))), titles.mid(1))
+        << qPrintable(tree);
+    EXPECT_TRUE(running());
+}
+
 TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
 {
     // An installed copy, so that the updater works on a folder of its own.
@@ -693,6 +821,11 @@ TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
     const QByteArray built = qgetenv("KEST_BIN");
     qputenv("KEST_BIN", launcher.toUtf8());
     const auto restore = qScopeGuard([&] { qputenv("KEST_BIN", built); });
+
+    // The updater inherits it: a screen reader can follow the download.
+    if (kest::test::accessibilityBusUp())
+        m_launcher->environment().insert(
+            QLatin1String(kest::test::kQtAccessibilityAlwaysOn), QStringLiteral("1"));
 
     // The platform names our own version until the player asks from the menu.
     const QString manifest = m_dir.filePath(QStringLiteral("update.txt"));
@@ -739,6 +872,31 @@ TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
         [&] { return !visibleWindowsNamed(QStringLiteral("更新")).isEmpty(); }, kStartMs))
         << "no updater window";
     screenshot(artifact(QStringLiteral("31-updater.png")));
+
+    if (!kest::test::accessibilityBusUp())
+        return;
+    // What a screen reader hears of the download: the bar with its value,
+    // and the value changing while the file comes (8 KiB steps, some four
+    // in the eight seconds listened).
+    QString error;
+    const QString heard = kest::test::accessibilityTree(
+        started.first(), { QStringLiteral("--watch-values"), QStringLiteral("8") }, 30000, &error);
+    saveText(artifact(QStringLiteral("a11y-updater.txt")), heard);
+    screenshot(artifact(QStringLiteral("a11y-updater.png")));
+    const QStringList bars = kest::test::linesOfRole(heard, QStringLiteral("progress bar"));
+    ASSERT_EQ(bars.size(), 1) << qPrintable(heard) << qPrintable(error);
+    EXPECT_EQ(nameOf(bars.first()), QStringLiteral("正在下载：data.pak")) << qPrintable(heard);
+    EXPECT_TRUE(bars.first().contains(QLatin1String(" value="))) << qPrintable(bars.first());
+    EXPECT_TRUE(namesOf(kest::test::linesOfRole(heard, QStringLiteral("push button")))
+                    .contains(QStringLiteral("关闭")))
+        << qPrintable(heard);
+    QList<double> values;
+    for (const QString& line :
+        kest::test::linesOfRole(heard, QStringLiteral("value-changed progress bar")))
+        values << line.section(QStringLiteral("value="), 1).toDouble();
+    EXPECT_GE(values.size(), 2) << qPrintable(heard);
+    EXPECT_TRUE(std::is_sorted(values.begin(), values.end())) << qPrintable(heard);
+    EXPECT_LT(values.value(0), values.value(values.size() - 1)) << qPrintable(heard);
 }
 
 TEST_F(MainWindowTest, TerminationSignalClosesWithoutAQuestion)

@@ -1,10 +1,12 @@
 // The skinned button driven by real mouse, key and focus events and by its
 // real pointer poll: its states, frames, events and their order, its sizes,
 // shape and persisted properties.
+#include "skin/accessibility.h"
 #include "skin/iButton.h"
 #include "skin/skinerror.h"
 #include "skin_fixtures.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -373,4 +375,33 @@ TEST(iButton, AHostMayDeleteTheButtonFromClick)
     QObject::connect(rig.b, &iButton::Click, rig.host.get(), [&] { delete b.data(); });
     QTest::keyPress(rig.b, Qt::Key_Return);
     EXPECT_TRUE(b.isNull());
+}
+
+// What a screen reader is told of a button: its name (the host's, else the
+// tool tip, else the caption), its toggle state, and a press that clicks it
+// as Enter does, flipping a toggle button first.
+TEST(iButton, ScreenReadersReadTheNameAndStateAndPressIt)
+{
+    EXPECT_EQ(a11y::buttonName({}, {}, QStringLiteral(" 游戏大厅 ")), QStringLiteral("游戏大厅"));
+    EXPECT_EQ(
+        a11y::buttonName({}, QStringLiteral("提示"), QStringLiteral("c")), QStringLiteral("提示"));
+    EXPECT_EQ(a11y::buttonName(QStringLiteral("关闭"), QStringLiteral("提示"), QStringLiteral("c")),
+        QStringLiteral("关闭"));
+
+    Rig rig(toggleStrip(), 1);
+    rig.b->setCaption(QStringLiteral("最大化"));
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(rig.b);
+    ASSERT_TRUE(iface);
+    EXPECT_EQ(iface->role(), QAccessible::Button);
+    EXPECT_EQ(iface->text(QAccessible::Name), QStringLiteral("最大化"));
+    EXPECT_TRUE(iface->state().checkable);
+    EXPECT_FALSE(iface->state().checked);
+    iface->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(rig.b->Value());
+    EXPECT_TRUE(iface->state().checked);
+    EXPECT_EQ(rig.events->names.count(QStringLiteral("Click")), 1);
+
+    rig.b->setEnabled(false);
+    iface->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    EXPECT_TRUE(rig.b->Value()) << "a disabled button took the press";
 }

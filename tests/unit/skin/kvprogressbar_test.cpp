@@ -4,6 +4,7 @@
 #include "skin/skinerror.h"
 #include "skin_fixtures.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -133,4 +134,21 @@ TEST(KvProgressBar, PropertyBagDefaultsOrderAndAnEmptyRange)
     edited.WriteProperty(QStringLiteral("Value"), QStringLiteral("half"));
     EXPECT_EQ(skinErrorOf([&] { copy.ReadProperties(edited); }), SkinError::TypeMismatch);
     EXPECT_EQ(copy.Value(), 7);
+}
+
+TEST(KvProgressBar, ScreenReadersReadTheValueAndItsRange)
+{
+    const auto bar = bar100();
+    bar->setValue(30);
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(bar.get());
+    ASSERT_TRUE(iface);
+    EXPECT_EQ(iface->role(), QAccessible::ProgressBar);
+    QAccessibleValueInterface* value = iface->valueInterface();
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->currentValue().toInt(), 30);
+    EXPECT_EQ(value->minimumValue().toInt(), 0);
+    EXPECT_EQ(value->maximumValue().toInt(), 100);
+    EXPECT_EQ(iface->text(QAccessible::Value), QStringLiteral("30%"));
+    value->setCurrentValue(80); // only the program moves the bar
+    EXPECT_EQ(bar->Value(), 30);
 }

@@ -8,6 +8,7 @@
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/uTab.h"
 
+#include <QAccessible>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -517,3 +518,49 @@ TEST_F(StripTest, DestroyingTheStripClosesItsPages)
 }
 
 } // namespace
+
+// The keyboard and a screen reader reach the tabs the pointer reaches: the
+// strip is a page tab list of the captions, a press selects as a click does,
+// and the close button is a child only where the strip draws one.
+TEST_F(StripTest, KeyboardAndScreenReaderSelectAndCloseAsTheMouseDoes)
+{
+    addTabs(3);
+    item(1)->setHideButton(true);
+    strip->setSelected(0);
+    QTest::keyClick(strip, Qt::Key_Right);
+    QTest::keyClick(strip, Qt::Key_End);
+    QTest::keyClick(strip, Qt::Key_Right); // past the end: stays
+    EXPECT_EQ(log,
+        (QStringList { QStringLiteral("TabChanged sel=1"), QStringLiteral("TabChanged sel=2") }));
+    QTest::keyClick(strip, Qt::Key_Home);
+    EXPECT_TRUE(pageOnTop(page(0)));
+    log.clear();
+
+    QAccessibleInterface* list = QAccessible::queryAccessibleInterface(strip);
+    ASSERT_TRUE(list);
+    EXPECT_EQ(list->role(), QAccessible::PageTabList);
+    ASSERT_EQ(list->childCount(), 3);
+    QAccessibleInterface* second = list->child(1);
+    EXPECT_EQ(second->role(), QAccessible::PageTab);
+    EXPECT_EQ(second->text(QAccessible::Name), QStringLiteral("p1"));
+    EXPECT_EQ(list->indexOfChild(second), 1);
+    EXPECT_TRUE(list->child(0)->state().selected);
+    EXPECT_EQ(second->childCount(), 0); // its close button is hidden
+    second->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    EXPECT_EQ(strip->Selected(), 1);
+    EXPECT_TRUE(second->state().selected);
+    EXPECT_EQ(log, QStringList { QStringLiteral("TabChanged sel=1") });
+    EXPECT_EQ(list->childAt(strip->mapToGlobal(bodyOf(2)).x(), strip->mapToGlobal(bodyOf(2)).y()),
+        list->child(2));
+
+    QAccessibleInterface* close = list->child(2)->child(0);
+    ASSERT_TRUE(close);
+    EXPECT_EQ(close->role(), QAccessible::Button);
+    EXPECT_TRUE(close->rect().contains(strip->mapToGlobal(closeOf(2))));
+    close->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QCoreApplication::processEvents(); // the press closes from the event loop
+    flushDeletes();
+    EXPECT_EQ(strip->TabItems()->Count(), 2);
+    EXPECT_EQ(list->childCount(), 2);
+    EXPECT_TRUE(log.contains(QStringLiteral("ItemColose(2)"))) << qPrintable(log.join(u' '));
+}
