@@ -89,5 +89,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # opener for /web and links, and a session bus for the program's D-Bus name
 # (any provider: dbus-user-session under systemd, dbus-x11 elsewhere).
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk, xdg-utils, default-dbus-session-bus | dbus-session-bus")
+# On a Wayland desktop without XWayland the launcher runs on Qt's wayland
+# platform, which Qt loads as a plugin: recommended, as it is not linked.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -4,6 +4,7 @@
 #include "launcher/shared/UserCopy.h"
 #include "platform/cmdline.h"
 #include "platform/deploy.h"
+#include "platform/displayplatform.h"
 #include "platform/eventlog.h"
 #include "updater/core/transaction.h"
 
@@ -68,11 +69,10 @@ int main(int argc, char* argv[])
     kest::routeQtMessagesToEventLog();
     runPerUserCopy(argv);
 
-    // The launcher places, shapes and stacks its own windows, which only X11
-    // allows; on a Wayland desktop it runs through XWayland. Programs it
-    // starts get the player's setting back.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        kest::setForThisProcess("QT_QPA_PLATFORM", "xcb");
+    // X11 where there is an X display (XWayland too), else Wayland; with
+    // neither, the player is told why instead of Qt aborting.
+    if (!kest::settleDisplayPlatform())
+        return 1;
     // Game pages in covered tabs and behind a hidden main window are hidden
     // to the engine. Like any browser's background tab their timers then run
     // about once a second, which browser games are written for; but after five

@@ -1,7 +1,10 @@
 #include "launcher/mainwindow/ModMsg.h"
 
+#include "platform/desktopnotice.h"
 #include "platform/eventlog.h"
+#include "platform/globalshortcuts.h"
 #include "platform/hotkeygrab.h"
+#include "platform/messagebox.h"
 #include "platform/messages.h"
 #include "platform/windowhiding.h"
 #include "winhook/WindowMessage.h"
@@ -9,6 +12,7 @@
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 
@@ -45,7 +49,7 @@ public:
         , m_menu(menu)
     {
         window->installEventFilter(this);
-        m_hotKey = grabF10(window);
+        startHotKey();
     }
     ~MainWindowHook() override
     {
@@ -56,7 +60,10 @@ public:
 
     QWidget* window() const { return m_window; }
     QMenu* menu() const { return m_menu; }
-    bool holdsHotKey() const { return m_hotKey != nullptr; }
+    bool holdsHotKey() const
+    {
+        return m_hotKey || (m_portal && m_portal->state() == GlobalShortcuts::State::Bound);
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -69,9 +76,65 @@ public:
     }
 
 private:
+    // The one place that decides where F10 comes from. In a Wayland session
+    // no client may grab keys: the desktop's global-shortcuts portal binds
+    // it, and an X11 grab through XWayland would see F10 only while one of
+    // the program's own windows has focus, so it is only the fallback there.
+    // Elsewhere the X11 grab, as ever.
+    void startHotKey()
+    {
+        if (!GlobalShortcuts::isWaylandSession()) {
+            m_hotKey = grabF10(m_window);
+            return;
+        }
+        m_portal = std::make_unique<GlobalShortcuts>(QDBusConnection::sessionBus());
+        connect(m_portal.get(), &GlobalShortcuts::bound, this, [](const QString& trigger) {
+            logInfo(QStringLiteral("HookMainWindow: hot key from the desktop's global-shortcuts "
+                                   "portal, bound to %1")
+                        .arg(trigger.isEmpty() ? QStringLiteral("F10") : trigger));
+        });
+        connect(m_portal.get(), &GlobalShortcuts::activated, this, [this] {
+            if (m_window)
+                sendWindowMessage(
+                    windowHandle(m_window), WM_HOTKEY, kHotKeyId, makeLParam(0, VK_F10));
+        });
+        connect(m_portal.get(), &GlobalShortcuts::failed, this, [this](const QString& reason) {
+            logEvent(QStringLiteral("HookMainWindow: no hot key F10 from the desktop's "
+                                    "global-shortcuts portal: ")
+                + reason);
+            if (m_window)
+                m_hotKey = grabF10(m_window);
+            if (m_hotKey)
+                logEvent(QStringLiteral("HookMainWindow: F10 through XWayland instead: it works "
+                                        "only while a kest window has focus"));
+            else
+                tellPlayerNoHotKey();
+        });
+        m_portal->bind(QStringLiteral("toggle-main-window"), QStringLiteral("显示/隐藏游戏窗口"),
+            QStringLiteral("F10"));
+    }
+
+    // A player who relies on F10 would otherwise press it in vain: a
+    // desktop notification, or the program's message box without one.
+    void tellPlayerNoHotKey()
+    {
+        const QString title = QStringLiteral("F10 热键不可用");
+        const QString text = QStringLiteral("桌面没有提供全局快捷键，F10 不能隐藏或显示游戏窗口。"
+                                            "请单击托盘图标来隐藏或显示游戏窗口。");
+        notifyDesktop(title, text, this, [this, title, text](const QString& reason) {
+            logEvent(QStringLiteral("HookMainWindow: the notice on F10 went to a message box: ")
+                + reason);
+            QMessageBox* box
+                = NewMsgBox(m_window, text, title, MsgIcon::Exclamation, MsgButtons::OK);
+            box->setAttribute(Qt::WA_DeleteOnClose);
+            box->open();
+        });
+    }
+
     QPointer<QWidget> m_window;
     QPointer<QMenu> m_menu;
     std::unique_ptr<GlobalHotKey> m_hotKey;
+    std::unique_ptr<GlobalShortcuts> m_portal;
 };
 
 QPointer<MainWindowHook>& hookSlot()

@@ -19,6 +19,11 @@ namespace kest {
 // program receives it. When another program holds F10 (BadAccess), or the
 // display is not X11, the hook goes on without the hot key and says why in
 // the event log; the tray and the menu still work.
+//
+// In a Wayland session the desktop's global-shortcuts portal binds F10
+// instead (asynchronously: hotKeyHeld() turns true once it has), with the
+// X11 grab as the fallback; when neither gives the key the player is told,
+// by a notification or a message box.
 
 inline constexpr int kHotKeyId = 1000;
 inline constexpr int VK_F10 = 121;

@@ -1,0 +1,287 @@
+// F10 in a Wayland session, where the main window's hook asks the desktop's
+// global-shortcuts portal for the key. The portal here is a test double: a
+// stand-in for xdg-desktop-portal, which needs a real desktop backend to
+// answer, registered as org.freedesktop.portal.Desktop on the private
+// session bus that with-x11 starts, from a connection of its own. It speaks
+// the portal's protocol (the version property, CreateSession and
+// BindShortcuts answered by Response signals on the request objects, the
+// Activated signal, Session.Close) and can refuse or be absent. The window
+// itself is a real X11 window on Xvfb: XWayland in a Wayland session.
+#include "launcher/mainwindow/ModMsg.h"
+#include "platform/windowhiding.h"
+#include "tests/support/x11tools.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QMessageBox>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using namespace kest;
+using namespace kest::test;
+
+namespace {
+
+const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
+
+struct Shortcut {
+    QString id;
+    QVariantMap properties;
+};
+QDBusArgument& operator<<(QDBusArgument& a, const Shortcut& s)
+{
+    a.beginStructure();
+    a << s.id << s.properties;
+    a.endStructure();
+    return a;
+}
+const QDBusArgument& operator>>(const QDBusArgument& a, Shortcut& s)
+{
+    a.beginStructure();
+    a >> s.id >> s.properties;
+    a.endStructure();
+    return a;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Shortcut)
+
+namespace {
+
+class StandInPortal final : public QDBusVirtualObject {
+public:
+    bool hasInterface = true;
+    uint createCode = 0;
+    uint bindCode = 0;
+    QList<Shortcut> asked; // what BindShortcuts was given
+    QString session;
+    bool closed = false;
+
+    StandInPortal()
+        : m_bus(
+            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal")))
+    {
+        qDBusRegisterMetaType<Shortcut>();
+        qDBusRegisterMetaType<QList<Shortcut>>();
+        m_bus.registerVirtualObject(kPortalPath, this, QDBusConnection::SubPath);
+        m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+    }
+    ~StandInPortal() override
+    {
+        m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        m_bus.unregisterObject(kPortalPath, QDBusConnection::UnregisterTree);
+        QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
+    }
+    Q_DISABLE_COPY_MOVE(StandInPortal)
+
+    void activate(const QString& id, const QString& inSession)
+    {
+        QDBusMessage signal
+            = QDBusMessage::createSignal(kPortalPath, kShortcuts, QStringLiteral("Activated"));
+        signal << QVariant::fromValue(QDBusObjectPath(inSession)) << id << qulonglong(1)
+               << QVariantMap();
+        m_bus.send(signal);
+    }
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection&) override
+    {
+        const QString member = message.member();
+        const QVariantList args = message.arguments();
+        if (member == QLatin1String("Get")) {
+            if (!hasInterface || args.value(0).toString() != kShortcuts)
+                m_bus.send(message.createErrorReply(
+                    QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
+                    QStringLiteral("No such interface")));
+            else
+                m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(2u))));
+            return true;
+        }
+        if (member == QLatin1String("Close")) {
+            closed = message.path() == session;
+            m_bus.send(message.createReply());
+            return true;
+        }
+        const QString sender = message.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
+        const QVariantMap options = qdbus_cast<QVariantMap>(args.last().value<QDBusArgument>());
+        const QString request = kPortalPath + QStringLiteral("/request/") + sender
+            + QLatin1Char('/') + options.value(QStringLiteral("handle_token")).toString();
+        QVariantMap results;
+        uint code = 0;
+        if (member == QLatin1String("CreateSession")) {
+            code = createCode;
+            session = kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/')
+                + options.value(QStringLiteral("session_handle_token")).toString();
+            results.insert(QStringLiteral("session_handle"), session);
+        } else if (member == QLatin1String("BindShortcuts")) {
+            code = bindCode;
+            asked = qdbus_cast<QList<Shortcut>>(args.value(1).value<QDBusArgument>());
+            QList<Shortcut> granted = asked;
+            for (Shortcut& s : granted)
+                s.properties = { { QStringLiteral("trigger_description"),
+                    s.properties.value(QStringLiteral("preferred_trigger")) } };
+            results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(granted));
+        } else {
+            return false;
+        }
+        m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
+        QDBusMessage response = QDBusMessage::createSignal(
+            request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
+        response << code << results;
+        m_bus.send(response);
+        return true;
+    }
+
+private:
+    QDBusConnection m_bus;
+};
+
+class HotKeyPortal : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        KEST_REQUIRE_X11(QStringLiteral("xdotool"));
+        ASSERT_TRUE(m_logDir.isValid());
+        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_logDir.filePath(QStringLiteral("events"))));
+        qputenv("XDG_SESSION_TYPE", "wayland");
+        window.setGeometry(200, 150, 320, 200);
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 15000));
+    }
+    void TearDown() override
+    {
+        UnhookMainWindow(&window);
+        qunsetenv("XDG_SESSION_TYPE");
+        qunsetenv("KEST_EVENT_LOG");
+    }
+    QString eventLog() const
+    {
+        QFile file(m_logDir.filePath(QStringLiteral("events")));
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+    bool logSays(const QString& phrase) const
+    {
+        return QTest::qWaitFor([&] { return eventLog().contains(phrase); }, 10000);
+    }
+
+    QWidget window;
+    QTemporaryDir m_logDir;
+};
+
+TEST_F(HotKeyPortal, BindsF10AndEachActivationTogglesTheWindow)
+{
+    StandInPortal portal;
+    HookMainWindow(&window, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([] { return hotKeyHeld(); }, 10000)) << eventLog().toStdString();
+    ASSERT_EQ(portal.asked.size(), 1);
+    const Shortcut asked = portal.asked.first();
+    EXPECT_FALSE(asked.id.isEmpty());
+    EXPECT_EQ(asked.properties.value(QStringLiteral("preferred_trigger")).toString(),
+        QStringLiteral("F10"));
+    EXPECT_TRUE(logSays(QStringLiteral("portal, bound to F10")));
+
+    // Another session's or another shortcut's activation is not ours.
+    portal.activate(asked.id, kPortalPath + QStringLiteral("/session/other/x"));
+    portal.activate(QStringLiteral("something-else"), portal.session);
+    QTest::qWait(300);
+    EXPECT_TRUE(isShownToPlayer(&window));
+
+    portal.activate(asked.id, portal.session);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !isShownToPlayer(&window); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(window.winId()) == "IsUnMapped"; }));
+    portal.activate(asked.id, portal.session);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return isShownToPlayer(&window); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(window.winId()) == "IsViewable"; }));
+
+    // The unhook lets go of the key at the desktop too.
+    UnhookMainWindow(&window);
+    EXPECT_FALSE(hotKeyHeld());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return portal.closed; }, 5000));
+}
+
+TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANoticeFollows)
+{
+    struct Row {
+        const char* name;
+        bool present;
+        bool hasInterface;
+        uint createCode;
+        uint bindCode;
+        bool f10HeldElsewhere; // another X client holds F10: the X11 fallback fails too
+        const char* logged;
+    };
+    const Row rows[] = {
+        { "no portal on the bus", false, true, 0, 0, false, "no global-shortcuts portal" },
+        { "portal without the interface", true, false, 0, 0, true, "no global-shortcuts portal" },
+        { "session declined", true, true, 1, 0, false, "declined (response 1)" },
+        { "binding ended by the desktop", true, true, 0, 2, true,
+            "ended the request (response 2)" },
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::unique_ptr<StandInPortal> portal;
+        if (row.present) {
+            portal = std::make_unique<StandInPortal>();
+            portal->hasInterface = row.hasInterface;
+            portal->createCode = row.createCode;
+            portal->bindCode = row.bindCode;
+        }
+        QProcess holder;
+        if (row.f10HeldElsewhere) {
+            holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder"),
+                QStringList());
+            ASSERT_TRUE(holder.waitForReadyRead(10000));
+            ASSERT_EQ(holder.readLine().trimmed(), QByteArray("held"));
+        }
+        QFile(m_logDir.filePath(QStringLiteral("events"))).remove();
+
+        HookMainWindow(&window, nullptr);
+        EXPECT_TRUE(logSays(QString::fromUtf8(row.logged))) << eventLog().toStdString();
+        if (!row.f10HeldElsewhere) {
+            EXPECT_TRUE(logSays(QStringLiteral("F10 through XWayland instead")));
+            EXPECT_TRUE(hotKeyHeld());
+        } else {
+            // No notification service on the private bus: the program's own box.
+            EXPECT_TRUE(logSays(QStringLiteral("the notice on F10 went to a message box")));
+            QMessageBox* box = nullptr;
+            EXPECT_TRUE(QTest::qWaitFor([&] {
+                for (QWidget* w : QApplication::topLevelWidgets())
+                    if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                        box = b;
+                return box != nullptr;
+            }));
+            if (box) {
+                EXPECT_TRUE(box->text().contains(QStringLiteral("F10")));
+                EXPECT_TRUE(QTest::qWaitForWindowExposed(box, 5000));
+                QTest::qWait(200); // painted, for the screenshot
+                grabScreen(
+                    window.frameGeometry().united(box->frameGeometry()).adjusted(-20, -20, 20, 20),
+                    QStringLiteral("mainparts"), QStringLiteral("hotkey_portal_notice.png"));
+                box->close();
+            }
+            EXPECT_FALSE(hotKeyHeld());
+        }
+        UnhookMainWindow(&window);
+        if (holder.state() != QProcess::NotRunning) {
+            holder.closeWriteChannel();
+            holder.waitForFinished(5000);
+        }
+    }
+}
+
+} // namespace
