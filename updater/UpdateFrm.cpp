@@ -4,6 +4,7 @@
 #include "platform/pictures.h"
 #include "platform/units.h"
 #include "platform/windowregion.h"
+#include "platform/windowshape.h"
 #include "skin/BForm.h"
 #include "skin/KvProgressBar.h"
 #include "skin/iButton.h"
@@ -152,7 +153,8 @@ void UpdateFrm::closeEvent(QCloseEvent* event)
 void UpdateFrm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    setMask(roundRectRegion(width() + 1, height() + 1, kCornerEllipse, kCornerEllipse));
+    setWindowShape(
+        this, deviceRoundRectRegion(size(), kCornerEllipse, kCornerEllipse, windowScale(this)));
     if (BForm1) {
         BForm1->resize(width(), BForm1->height());
         BForm1->Printform(this);
