@@ -153,8 +153,7 @@ void UpdateFrm::closeEvent(QCloseEvent* event)
 void UpdateFrm::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    setWindowShape(
-        this, deviceRoundRectRegion(size(), kCornerEllipse, kCornerEllipse, windowScale(this)));
+    setRoundedWindowShape(this, kCornerEllipse, kCornerEllipse);
     if (BForm1) {
         BForm1->resize(width(), BForm1->height());
         BForm1->Printform(this);

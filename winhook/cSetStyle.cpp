@@ -152,6 +152,12 @@ bool RectRgn(QWidget* hWnd, int Top, int Buttom, int X, int Y)
     // The corners are cut on the screen's own pixels: a shape cut in logical
     // pixels and scaled would have stepped corners and, at fractional
     // scales, uneven ones. Top and Buttom are one past the shape's far edges.
+    if (Top - 1 == hWnd->width() && Buttom - 1 == hWnd->height()) {
+        if (Top < 2 || Buttom < 2)
+            return false;
+        setRoundedWindowShape(hWnd, X, Y);
+        return true;
+    }
     const qreal scale = windowScale(hWnd);
     const QRegion shape = roundRectRegion(qRound((Top - 1) * scale) + 1,
         qRound((Buttom - 1) * scale) + 1, qRound(X * scale), qRound(Y * scale));
