@@ -3,16 +3,17 @@ include(GoogleTest)
 set(KEST_WITH_X11 "${PROJECT_SOURCE_DIR}/tests/support/with-x11")
 
 # kest_add_test(<name> SOURCES ... [LIBS ...] [X11] [WM] [TRAY] [WEB]
-#               [LABELS ...] [TIMEOUT s] [ENV k=v ...])
+#               [SCREEN WxH] [LABELS ...] [TIMEOUT s] [ENV k=v ...])
 #
 # Builds a GoogleTest program and registers it with CTest as one test.
 #   X11   runs it on its own Xvfb display with a session bus (tests/support/with-x11)
 #   WM    also starts openbox; TRAY also starts trayer (both imply X11)
+#   SCREEN the X display's size in device pixels (default with-x11's)
 #   WEB   the program starts the browser engine: engine flags for headless runs,
 #         and leak detection off (the engine's own allocations outlive main)
 # Without X11 the test runs on Qt's offscreen platform.
 function(kest_add_test name)
-  cmake_parse_arguments(T "X11;WM;TRAY;WEB" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "X11;WM;TRAY;WEB" "TIMEOUT;SCREEN" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE kest_common_cfg kest_test_support GTest::gtest ${T_LIBS})
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_BINARY_DIR}/tests")
@@ -30,8 +31,11 @@ function(kest_add_test name)
   list(APPEND env ${T_ENV})
 
   set(wrapper)
-  if(T_X11 OR T_WM OR T_TRAY)
+  if(T_X11 OR T_WM OR T_TRAY OR T_SCREEN)
     set(wrapper "${KEST_WITH_X11}")
+    if(T_SCREEN)
+      list(APPEND wrapper --size ${T_SCREEN})
+    endif()
     if(T_WM)
       list(APPEND wrapper --wm)
     endif()
