@@ -278,7 +278,9 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     QTest::qWait(1000);
     const QImage restored = screenshot();
     saveCrop(restored, main->geometry, QStringLiteral("main-restored.png"));
-    EXPECT_EQ(shapeFaults(restored, main->geometry, device(6, m_scale) + 2), QStringList())
+    EXPECT_EQ(
+        shapeFaults(restored, main->geometry, device(6, m_scale) + 2).join(QStringLiteral("; ")),
+        QString())
         << "main window";
     m_launcher.reset();
 
@@ -303,7 +305,9 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     QTest::qWait(1500);
     const QImage working = screenshot();
     saveCrop(working, updater.first().geometry, QStringLiteral("updater.png"));
-    EXPECT_EQ(shapeFaults(working, updater.first().geometry, device(6, m_scale) + 2), QStringList())
+    EXPECT_EQ(shapeFaults(working, updater.first().geometry, device(6, m_scale) + 2)
+                  .join(QStringLiteral("; ")),
+        QString())
         << "updater window";
 }
 
