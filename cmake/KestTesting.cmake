@@ -17,12 +17,13 @@ function(kest_test_tier out)
 endfunction()
 
 # kest_add_test(<name> SOURCES ... [LIBS ...] [X11] [WM] [TRAY] [WEB] [A11Y]
-#               [LABELS ...] [TIMEOUT s] [ENV k=v ...])
+#               [SCREEN WxH] [LABELS ...] [TIMEOUT s] [ENV k=v ...])
 #
 # Builds a GoogleTest program and registers it with CTest as one test.
 #   X11   runs it on its own Xvfb display with a session bus (tests/support/with-x11)
 #   WM    also starts openbox; TRAY also starts trayer (both imply X11)
 #   A11Y  also starts the accessibility bus (tests/support/with-a11y; implies X11)
+#   SCREEN the X display's size in device pixels (default with-x11's)
 #   WEB   the program starts the browser engine: engine flags for headless runs,
 #         and leak detection off (the engine's own allocations outlive main)
 # Without X11 the test runs on Qt's offscreen platform.
@@ -30,7 +31,7 @@ endfunction()
 # integration, e2e), is always among its labels, so `ctest -L unit` runs the
 # quick tier whatever else a test is labelled.
 function(kest_add_test name)
-  cmake_parse_arguments(T "X11;WM;TRAY;WEB;A11Y" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "X11;WM;TRAY;WEB;A11Y" "TIMEOUT;SCREEN" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   kest_test_tier(tier)
   list(PREPEND T_LABELS ${tier})
   add_executable(${name} ${T_SOURCES})
@@ -50,8 +51,11 @@ function(kest_add_test name)
   list(APPEND env ${T_ENV})
 
   set(wrapper)
-  if(T_X11 OR T_WM OR T_TRAY OR T_A11Y)
+  if(T_X11 OR T_WM OR T_TRAY OR T_A11Y OR T_SCREEN)
     set(wrapper "${KEST_WITH_X11}")
+    if(T_SCREEN)
+      list(APPEND wrapper --size ${T_SCREEN})
+    endif()
     if(T_WM)
       list(APPEND wrapper --wm)
     endif()

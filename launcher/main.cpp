@@ -82,6 +82,16 @@ int main(int argc, char* argv[])
         qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-features=IntensiveWakeUpThrottling");
     kest::LoginPage::registerAppScheme();
 
+    // The desktop's scale is taken as it is, 125 % and 150 % included
+    // (PassThrough; Qt 6's default, set here so that no environment default
+    // changes it): the windows keep their layout in logical pixels, their
+    // pictures are loaded for the exact ratio and their shapes are cut on
+    // device pixels, so fractional ratios draw cleanly. Round would show a
+    // 150 % desktop's windows at twice their size and a 125 % one's at 100 %;
+    // RoundPreferFloor would leave both at 100 %: either way the windows
+    // would not match the rest of the desktop.
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(kApplicationId);
     // The process ends when no window is left loaded, not when the last one

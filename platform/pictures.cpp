@@ -14,6 +14,25 @@ QImage LoadResImage(int id, const QString& type)
     return image;
 }
 
+QImage LoadResImageAt(int id, const QString& type, qreal scale)
+{
+    QImage image = LoadResImage(id, type);
+    if (image.isNull() || scale == 1.0)
+        return image;
+    const QSize logical = image.size();
+    const QSize device(qRound(logical.width() * scale), qRound(logical.height() * scale));
+    QImage twice;
+    if (scale > 1.0)
+        twice.load(resourcePath(id, type) + QStringLiteral("@2x"));
+    // A double-density variant must be exactly twice the picture, or it is not one.
+    if (!twice.isNull() && twice.size() == logical * 2)
+        image = twice;
+    if (image.size() != device)
+        image = image.scaled(device, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    image.setDevicePixelRatio(scale);
+    return image;
+}
+
 QPixmap LoadResPicture(int id, const QString& type)
 {
     return QPixmap::fromImage(LoadResImage(id, type));

@@ -54,4 +54,47 @@ QRegion roundRectRegion(int right, int bottom, int ellipseWidth, int ellipseHeig
     return region;
 }
 
+QSize toDeviceSize(QSize logical, qreal scale)
+{
+    return QSize(qRound(logical.width() * scale), qRound(logical.height() * scale));
+}
+
+QRegion toDeviceRegion(const QRegion& logical, qreal scale)
+{
+    if (scale == 1.0)
+        return logical;
+    QRegion device;
+    for (const QRect& r : logical) {
+        const int left = qRound(r.left() * scale);
+        const int top = qRound(r.top() * scale);
+        const int right = qRound((r.right() + 1) * scale);
+        const int bottom = qRound((r.bottom() + 1) * scale);
+        if (right > left && bottom > top)
+            device += QRect(left, top, right - left, bottom - top);
+    }
+    return device;
+}
+
+QRegion toLogicalRegion(const QRegion& device, qreal scale)
+{
+    if (scale == 1.0)
+        return device;
+    QRegion logical;
+    for (const QRect& r : device) {
+        const int left = static_cast<int>(std::floor(r.left() / scale));
+        const int top = static_cast<int>(std::floor(r.top() / scale));
+        const int right = static_cast<int>(std::ceil((r.right() + 1) / scale));
+        const int bottom = static_cast<int>(std::ceil((r.bottom() + 1) / scale));
+        logical += QRect(left, top, right - left, bottom - top);
+    }
+    return logical;
+}
+
+QRegion deviceRoundRectRegion(QSize logical, int ellipseWidth, int ellipseHeight, qreal scale)
+{
+    const QSize device = toDeviceSize(logical, scale);
+    return roundRectRegion(device.width() + 1, device.height() + 1, qRound(ellipseWidth * scale),
+        qRound(ellipseHeight * scale));
+}
+
 } // namespace kest

@@ -2,7 +2,7 @@
 
 #include "platform/pictures.h"
 #include "platform/units.h"
-#include "platform/windowregion.h"
+#include "platform/windowshape.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
 
@@ -54,11 +54,9 @@ DialogFrame buildDialogFrame(QWidget* window, const DialogFrameLook& look)
 
 void fitDialogFrame(QWidget* window, const DialogFrame& frame)
 {
-    const QRegion shape = roundRectRegion(
-        window->width() + 1, window->height() + 1, frame.cornerEllipse, frame.cornerEllipse);
-    // An empty mask would take the shape away instead of hiding everything.
-    if (!shape.isEmpty())
-        window->setMask(shape);
+    // Cut on the screen's own pixels: a shape cut in logical pixels and
+    // scaled would have stepped, uneven corners on a scaled desktop.
+    setRoundedWindowShape(window, frame.cornerEllipse, frame.cornerEllipse);
     if (frame.captionBar) {
         frame.captionBar->resize(window->width(), frame.captionBar->height());
         frame.captionBar->Printform(window);

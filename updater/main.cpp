@@ -23,6 +23,9 @@ int main(int argc, char* argv[])
         return 0;
     kest::setEventLogIdent(QStringLiteral("Update"));
     kest::routeQtMessagesToEventLog();
+    // As the launcher: the desktop's scale as it is (see launcher/main.cpp).
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     kest::setSkinProgram(kest::SkinProgram::Updater);
 

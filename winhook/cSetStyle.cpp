@@ -3,6 +3,7 @@
 #include "platform/eventlog.h"
 #include "platform/messages.h"
 #include "platform/units.h"
+#include "platform/windowshape.h"
 #include "winhook/CSubclass.h"
 #include "winhook/ModGetTaskbarHei.h"
 #include "winhook/cFormSubclass.h"
@@ -149,12 +150,20 @@ bool RectRgn(QWidget* hWnd, int Top, int Buttom, int X, int Y)
 {
     if (!hWnd)
         return false;
-    const QRegion shape = roundRectRegion(Top, Buttom, X, Y);
+    // The corners are cut on the screen's own pixels: a shape cut in logical
+    // pixels and scaled would have stepped corners and, at fractional
+    // scales, uneven ones. Top and Buttom are one past the shape's far edges.
+    if (Top - 1 == hWnd->width() && Buttom - 1 == hWnd->height()) {
+        if (Top < 2 || Buttom < 2)
+            return false;
+        setRoundedWindowShape(hWnd, X, Y);
+        return true;
+    }
+    const qreal scale = windowScale(hWnd);
+    const QRegion shape = roundRectRegion(qRound((Top - 1) * scale) + 1,
+        qRound((Buttom - 1) * scale) + 1, qRound(X * scale), qRound(Y * scale));
     // An empty mask would remove the shape instead of hiding everything.
-    if (shape.isEmpty())
-        return false;
-    hWnd->setMask(shape);
-    return true;
+    return setWindowShape(hWnd, shape);
 }
 
 namespace {
@@ -192,7 +201,7 @@ protected:
         QRegion outline(rect());
         if (width() > 2 && height() > 2)
             outline -= QRegion(rect().adjusted(1, 1, -1, -1));
-        setMask(outline);
+        setWindowShape(this, toDeviceRegion(outline, windowScale(this)));
     }
     void paintEvent(QPaintEvent*) override
     {

@@ -4,6 +4,7 @@
 #include "platform/eventlog.h"
 #include "platform/forms.h"
 #include "platform/pictures.h"
+#include "platform/windowshape.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -36,6 +37,22 @@ QRegion LayeredPng::opaqueRegion(const QImage& image)
     return QRegion(QBitmap::fromImage(image.createAlphaMask(Qt::ThresholdAlphaDither)));
 }
 
+QImage LayeredPng::hardAlpha(const QImage& image)
+{
+    // A picture scaled to the screen has soft edges again; without a
+    // compositing manager the shape would show them fully opaque, with
+    // one the soft rim would lie outside the shape's hard one.
+    if (image.isNull() || !image.hasAlphaChannel() || image.devicePixelRatio() == 1.0)
+        return image;
+    QImage hard = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < hard.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(hard.scanLine(y));
+        for (int x = 0; x < hard.width(); ++x)
+            line[x] = qAlpha(line[x]) >= 128 ? (line[x] | 0xFF000000u) : 0u;
+    }
+    return hard;
+}
+
 QImage LoadPngRes(int ResID)
 {
     return LoadResImage(ResID, QStringLiteral("PNG"));
@@ -43,7 +60,8 @@ QImage LoadPngRes(int ResID)
 
 bool LayeredPng::ShowLayeredPng(QWidget* window, int ResID)
 {
-    const QImage image = LoadPngRes(ResID);
+    const QImage image
+        = hardAlpha(LoadResImageAt(ResID, QStringLiteral("PNG"), windowScale(window)));
     if (image.isNull()) {
         logEvent(QStringLiteral("ShowLayeredPng: no picture PNG %1").arg(ResID));
         m_picture = {};
@@ -52,8 +70,10 @@ bool LayeredPng::ShowLayeredPng(QWidget* window, int ResID)
         return false;
     }
     m_picture = QPixmap::fromImage(image);
-    window->setFixedSize(image.size());
-    window->setMask(opaqueRegion(image));
+    window->setFixedSize(image.deviceIndependentSize().toSize());
+    // The shape comes from the very pixels that are painted, so its edges are
+    // the artwork's alpha edges at every scale.
+    setWindowShape(window, opaqueRegion(image));
     window->update();
     return true;
 }

@@ -35,6 +35,10 @@ public:
 
     // The pixels that stay visible: alpha at or above one half.
     static QRegion opaqueRegion(const QImage& image);
+    // Every pixel of a picture scaled to a high-density screen made fully
+    // opaque or fully transparent (half-covered pixels stay); 1x pictures
+    // come back as they are.
+    static QImage hardAlpha(const QImage& image);
 
 private:
     QPixmap m_picture;

@@ -6,6 +6,8 @@
 #include "launcher/shared/PublicData.h"
 #include "platform/eventlog.h"
 #include "platform/forms.h"
+#include "platform/windowregion.h"
+#include "platform/windowshape.h"
 
 #include <QBitmap>
 #include <QCloseEvent>
@@ -111,6 +113,7 @@ LoginFrm::LoginFrm(LoginBgFrm* background, QWidget* parking)
     connect(m_background, &LoginBgFrm::minimizedChanged, this, &LoginFrm::onMinimizedChanged);
 
     setMask(placeholderMask());
+    m_deviceShape = toDeviceRegion(placeholderMask(), windowScale(this));
     LoadedForms::instance().formLoaded(this);
     m_page->load(QUrl(loginPageAddress()));
     parkBrowser(parking);
@@ -314,17 +317,23 @@ void LoginFrm::updateColourKeyMask()
     m_grabbing = true;
     QImage rendering = m_browser->grab(visible.translated(-browserOrigin)).toImage();
     m_grabbing = false;
-    if (rendering.size() != visible.size()) // a high-density screen
-        rendering = rendering.scaled(visible.size());
-    QRegion shown = colourKeyRegion(rendering, visible.topLeft());
+    // The key is matched on the screen's own pixels: a rendering brought down
+    // to logical pixels first would decide for a block of device pixels by
+    // one of them, and key-coloured pixels beside a page's edges would show.
+    const qreal scale = windowScale(this);
+    const QRect deviceVisible = toDeviceRegion(QRegion(visible), scale).boundingRect();
+    if (rendering.size() != deviceVisible.size())
+        rendering = rendering.scaled(deviceVisible.size());
+    QRegion shown = colourKeyRegion(rendering, deviceVisible.topLeft());
     if (shown.isEmpty())
-        shown = placeholderMask();
+        shown = toDeviceRegion(placeholderMask(), scale);
     const auto report = qScopeGuard(
         [&] { qCDebug(lcLogin, "colour key mask: %lld us", cost.nsecsElapsed() / 1000); });
-    if (shown == mask())
+    if (shown == m_deviceShape)
         return;
-    const QRegion exposed = shown - mask();
-    setMask(shown);
+    const QRegion exposed = toLogicalRegion(shown - m_deviceShape, scale);
+    setWindowShape(this, shown);
+    m_deviceShape = shown;
     // Workaround: the window repaints what a larger mask exposes, but the
     // engine's renderer paints nothing there until it is asked itself, so
     // the newly shown parts would keep the key colour.

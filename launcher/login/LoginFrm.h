@@ -94,6 +94,7 @@ private:
     QElapsedTimer m_maskBurst; // since the first frame after a quiet spell
     QElapsedTimer m_lastMaskUpdate; // invalid: none yet
     bool m_grabbing = false;
+    QRegion m_deviceShape; // the shape last set, in device pixels
     bool m_hiddenByMinimize = false;
     bool m_failed = false;
     bool m_unloading = false;

@@ -592,7 +592,7 @@ QImage answerStrip()
     return opaque(strip);
 }
 
-QImage splash()
+QImage splash(int scale)
 {
     constexpr int w = 356;
     constexpr int h = 122;
@@ -605,11 +605,13 @@ QImage splash()
     discShape.addEllipse(disc, discR, discR);
     QPainterPath bannerShape;
     bannerShape.addRoundedRect(banner, bannerR, bannerR);
-    const QImage mask = hardMask(w, h, discShape.united(bannerShape));
+    const QImage mask = hardMask(w * scale, h * scale,
+        QTransform::fromScale(scale, scale).map(discShape.united(bannerShape)));
 
-    QImage art = canvas(w, h);
+    QImage art = canvas(w * scale, h * scale);
     QPainter p(&art);
     antialias(p);
+    p.scale(scale, scale);
 
     // The banner: a night-blue sky over a range of pale mountains.
     QPainterPath band;
@@ -662,10 +664,10 @@ QImage splash()
     // The emblem on top, with a dark ring where it overlaps the banner.
     paintEmblem(p, disc, discR);
     p.end();
-    return cutToMask(art, mask, look::outline, 2);
+    return cutToMask(art, mask, look::outline, 2 * scale);
 }
 
-QImage loginBackground()
+QImage loginBackground(int scale)
 {
     constexpr int w = 888;
     constexpr int h = 518;
@@ -677,11 +679,13 @@ QImage loginBackground()
     constexpr int pageBottom = 466;
     QPainterPath shape;
     shape.addRoundedRect(QRectF(0, 0, w, h), 10, 10);
-    const QImage mask = hardMask(w, h, shape);
+    const QImage mask
+        = hardMask(w * scale, h * scale, QTransform::fromScale(scale, scale).map(shape));
 
-    QImage art = canvas(w, h, Qt::white);
+    QImage art = canvas(w * scale, h * scale, Qt::white);
     QPainter p(&art);
     antialias(p);
+    p.scale(scale, scale);
 
     // Sky: caption blue at the top, fading to a pale horizon.
     QLinearGradient sky(0, 0, 0, pageBottom);
@@ -779,7 +783,7 @@ QImage loginBackground()
         p.fillRect(QRectF(w - 2 - i, 0, 1, pageBottom), rings[i]);
     p.end();
     static_assert(pageRight + 7 == w);
-    return cutToMask(art, mask, look::outline, 1);
+    return cutToMask(art, mask, look::outline, scale);
 }
 
 // ---------------------------------------------------------------------------

@@ -16,8 +16,11 @@ QList<IconImage> appIcon(); // ICON 101: 16 (8-bit), 16, 24, 32, 48 (32-bit)
 // desktop's icon theme files (resources/icons/<size>.png).
 QImage iconImage(int size);
 inline constexpr int themeIconSizes[] = { 16, 24, 32, 48, 64, 128, 256, 512 };
-QImage loginBackground(); // PNG 101, 888 x 518, hard alpha edges
-QImage splash(); // PNG 102, 356 x 122, hard alpha edges
+// The two layered pictures are drawn from vectors at `scale` times their size
+// too: scale 2 is the double-density variant ("PNG/<id>@2x.png") that screens
+// above 100 % draw from.
+QImage loginBackground(int scale = 1); // PNG 101, 888 x 518, hard alpha edges
+QImage splash(int scale = 1); // PNG 102, 356 x 122, hard alpha edges
 QImage webMin(); // BITMAP 101, 72 x 18, three 24 x 18 frames
 QImage webMinMax(); // BITMAP 102, 150 x 18, six 25 x 18 frames (toggle)
 QImage webClose(); // BITMAP 103, 129 x 18, three 43 x 18 frames

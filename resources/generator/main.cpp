@@ -75,6 +75,8 @@ int main(int argc, char* argv[])
         writeFile(kest + QStringLiteral("ICON/101.ico"), encodeIco(appIcon()));
         writeFile(kest + QStringLiteral("PNG/101.png"), encodePng(loginBackground()));
         writeFile(kest + QStringLiteral("PNG/102.png"), encodePng(splash()));
+        writeFile(kest + QStringLiteral("PNG/101@2x.png"), encodePng(loginBackground(2)));
+        writeFile(kest + QStringLiteral("PNG/102@2x.png"), encodePng(splash(2)));
         writeFile(kest + QStringLiteral("BITMAP/101.bmp"), encodeBmp24(webMin()));
         writeFile(kest + QStringLiteral("BITMAP/102.bmp"), encodeBmp24(webMinMax()));
         writeFile(kest + QStringLiteral("BITMAP/103.bmp"), encodeBmp24(webClose()));

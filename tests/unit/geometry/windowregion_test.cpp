@@ -79,4 +79,51 @@ TEST(WindowRegion, NoShapeBelowTwoPixels)
     EXPECT_TRUE(roundRectRegion(-5, 50, 4, 4).isEmpty());
 }
 
+// A shape turned over left to right and top to bottom within `box`.
+QRegion mirrored(const QRegion& shape, const QRect& box, bool horizontally)
+{
+    QRegion out;
+    for (const QRect& r : shape) {
+        if (horizontally)
+            out += QRect(box.right() - r.right() + box.left(), r.y(), r.width(), r.height());
+        else
+            out += QRect(r.x(), box.bottom() - r.bottom() + box.top(), r.width(), r.height());
+    }
+    return out;
+}
+
+// Shapes on a screen of 125 % to 200 %: what a seam or an uneven corner looks like
+// is one missing or one extra device pixel row, so the checks are exact.
+TEST(WindowRegion, DeviceShapesAtEachScale)
+{
+    for (const qreal scale : { 1.0, 1.25, 1.5, 1.75, 2.0 }) {
+        SCOPED_TRACE(scale);
+        // A colour-key mask is a stack of one-pixel rows: scaled by position and
+        // size apart, rows 2 and 6 lose their device row at 1.25 and the shape
+        // shows a seam.
+        QRegion rows;
+        for (int y = 0; y < 9; ++y)
+            rows += QRect(y % 2, y, 40 - y % 2, 1);
+        const QRegion deviceRows = toDeviceRegion(rows, scale);
+        const QRect box = toDeviceRegion(QRegion(0, 0, 40, 9), scale).boundingRect();
+        EXPECT_EQ(deviceRows.boundingRect(), box);
+        for (int y = box.top(); y <= box.bottom(); ++y)
+            EXPECT_TRUE(deviceRows.contains(QPoint(box.right(), y))) << "seam at device row " << y;
+        EXPECT_TRUE((rows - toLogicalRegion(deviceRows, scale)).isEmpty());
+
+        // The rounded windows: exactly the window's device size, each corner
+        // the mirror image of the others, and cut at every scale.
+        for (const QSize window : { QSize(305, 144), QSize(1036, 639), QSize(241, 139) }) {
+            const QRegion shape = deviceRoundRectRegion(window, 6, 6, scale);
+            const QRect device(QPoint(0, 0), toDeviceSize(window, scale));
+            EXPECT_EQ(shape.boundingRect(), device) << window.width();
+            EXPECT_EQ(mirrored(shape, device, true), shape) << window.width();
+            EXPECT_EQ(mirrored(shape, device, false), shape) << window.width();
+            EXPECT_FALSE(shape.contains(device.topLeft())) << window.width();
+            EXPECT_TRUE(shape.contains(QPoint(device.center().x(), 0))) << window.width();
+        }
+    }
+    EXPECT_EQ(deviceRoundRectRegion(QSize(305, 144), 6, 6, 1.0), roundRectRegion(306, 145, 6, 6));
+}
+
 } // namespace

@@ -337,6 +337,57 @@ TEST(Splash, IsItsSizeWithRealHolesAndHardAlphaEdges)
     EXPECT_EQ(qAlpha(image.pixel(178, 61)), 255);
 }
 
+// Screens above 100 %: the layered pictures come drawn at double density from
+// the same vectors, the rest are scaled from 1x; either way the picture has the
+// screen's device pixels and ratio, and its outline follows the 1x outline.
+TEST(DoubleDensity, PicturesForEachScreenScale)
+{
+    struct Row {
+        int id;
+        const char* type;
+        QSize logical;
+        bool drawnTwice;
+    };
+    for (const Row& row :
+        { Row { 101, "PNG", QSize(888, 518), true }, Row { 102, "PNG", QSize(356, 122), true },
+            Row { 106, "BITMAP", QSize(415, 25), false } }) {
+        const QString type = QString::fromLatin1(row.type);
+        const QImage twice(QStringLiteral(":/res/%1/%2@2x").arg(type).arg(row.id));
+        EXPECT_EQ(twice.isNull(), !row.drawnTwice) << row.id;
+        if (row.drawnTwice) {
+            ASSERT_EQ(twice.size(), row.logical * 2) << row.id;
+            EXPECT_EQ(partlyTransparentPixels(twice.convertToFormat(QImage::Format_ARGB32)), 0);
+            // Every 1x pixel's opacity is the opacity of most of its 2 x 2 block.
+            const QImage one = LoadResImage(row.id, type).convertToFormat(QImage::Format_ARGB32);
+            int disagreeing = 0;
+            for (int y = 0; y < one.height(); ++y) {
+                for (int x = 0; x < one.width(); ++x) {
+                    int opaque = 0;
+                    for (int d = 0; d < 4; ++d)
+                        opaque += qAlpha(twice.pixel(2 * x + d % 2, 2 * y + d / 2)) != 0;
+                    if (opaque != 2 && (opaque > 2) != (qAlpha(one.pixel(x, y)) != 0))
+                        ++disagreeing;
+                }
+            }
+            EXPECT_EQ(disagreeing, 0) << row.id;
+        }
+        EXPECT_EQ(LoadResImageAt(row.id, type, 1.0), LoadResImage(row.id, type)) << row.id;
+        for (const qreal scale : { 1.25, 1.5, 2.0 }) {
+            const QImage image = LoadResImageAt(row.id, type, scale);
+            EXPECT_EQ(image.size(),
+                QSize(qRound(row.logical.width() * scale), qRound(row.logical.height() * scale)))
+                << row.id << " at " << scale;
+            EXPECT_EQ(image.devicePixelRatio(), scale);
+            EXPECT_EQ(image.deviceIndependentSize().toSize(), row.logical);
+        }
+        if (row.drawnTwice) {
+            EXPECT_EQ(LoadResImageAt(row.id, type, 2.0).convertToFormat(QImage::Format_ARGB32),
+                twice.convertToFormat(QImage::Format_ARGB32))
+                << row.id;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------
 // Application icon
 

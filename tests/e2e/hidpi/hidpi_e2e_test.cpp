@@ -1,0 +1,322 @@
+// The windows on a scaled desktop: the real launcher and updater against the
+// demo platform on Xvfb with openbox, the desktop's scale set the way X11
+// desktops set it (Xft.dpi in the root window's resources, which Qt reads and
+// rounds by the programs' own policy). What the player sees is read from the
+// screen, in device pixels: the colour key never shows, the shapes follow the
+// artwork, the rounded corners are mirror images, no seam row or column.
+// Screenshots of each window at each scale land in the artefact folder.
+#include "platform/pictures.h"
+#include "tests/support/demo_server.h"
+#include "tests/support/launcher_process.h"
+#include "tests/support/testenv.h"
+#include "tests/support/x11tools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+using namespace kest::test;
+
+constexpr int kStartMs = 90000;
+const QSize kLoginSize(888, 518);
+const QSize kDesignSize(1036, 639);
+const QString kCaption = QStringLiteral("ZantivoTervolk客户端");
+const QString kUpdaterCaption = QStringLiteral("更新");
+constexpr QRgb kColourKey = 0xFEFEFE;
+constexpr QRgb kDesktop = 0x000000; // Xvfb's root window
+// The inside of the page's card in window coordinates, 2 pixels clear of its border.
+const QRect kCardInside(272, 42, 336, 380);
+const QPoint kCardBody(280, 250);
+constexpr QRgb kCardColour = 0xFAFCFF;
+// The page window ends here; below and to the right only the background shows.
+constexpr int kPageBottom = 466;
+
+QString artifact(const QString& name)
+{
+    return kest::test::artifactDir(QStringLiteral("hidpi_e2e")) + QLatin1Char('/') + name;
+}
+
+QRgb rgb(const QImage& image, QPoint p)
+{
+    return image.pixel(p) & 0xFFFFFF;
+}
+
+int device(int logical, qreal scale)
+{
+    return qRound(logical * scale);
+}
+
+QSize device(QSize logical, qreal scale)
+{
+    return QSize(device(logical.width(), scale), device(logical.height(), scale));
+}
+
+// The desktop's scale as an X11 desktop announces it; programs started
+// afterwards read it.
+void setDesktopScale(qreal scale)
+{
+    runTool(QStringLiteral("xprop"),
+        { QStringLiteral("-root"), QStringLiteral("-format"), QStringLiteral("RESOURCE_MANAGER"),
+            QStringLiteral("8s"), QStringLiteral("-set"), QStringLiteral("RESOURCE_MANAGER"),
+            QStringLiteral("Xft.dpi:\t%1\n").arg(qRound(96 * scale)) });
+}
+
+// How a rounded window's corners and edges differ from a clean shape:
+// descriptions of the faults, empty when there are none.
+QStringList shapeFaults(const QImage& screen, const QRect& window, int corner)
+{
+    QStringList faults;
+    const auto hole = [&](int x, int y) { return rgb(screen, QPoint(x, y)) == kDesktop; };
+    // Each corner the mirror image of the top-left one.
+    for (int dy = 0; dy < corner; ++dy) {
+        for (int dx = 0; dx < corner; ++dx) {
+            const bool topLeft = hole(window.left() + dx, window.top() + dy);
+            const bool topRight = hole(window.right() - dx, window.top() + dy);
+            const bool bottomLeft = hole(window.left() + dx, window.bottom() - dy);
+            const bool bottomRight = hole(window.right() - dx, window.bottom() - dy);
+            if (topLeft != topRight || topLeft != bottomLeft || topLeft != bottomRight)
+                faults << QStringLiteral("corners differ at (%1, %2)").arg(dx).arg(dy);
+        }
+    }
+    if (!hole(window.left(), window.top()))
+        faults << QStringLiteral("the corner is not cut");
+    // No hole along the straight edges, and nothing outside them.
+    for (int y = window.top() + corner; y <= window.bottom() - corner; ++y) {
+        if (hole(window.left(), y) || hole(window.right(), y))
+            faults << QStringLiteral("seam in the side edge at row %1").arg(y - window.top());
+        if (!hole(window.left() - 1, y) || !hole(window.right() + 1, y))
+            faults << QStringLiteral("stray column beside row %1").arg(y - window.top());
+    }
+    for (int x = window.left() + corner; x <= window.right() - corner; ++x) {
+        if (hole(x, window.top()) || hole(x, window.bottom()))
+            faults << QStringLiteral("seam in the top or bottom edge at column %1")
+                          .arg(x - window.left());
+        if (!hole(x, window.top() - 1) || !hole(x, window.bottom() + 1))
+            faults << QStringLiteral("stray row beside column %1").arg(x - window.left());
+    }
+    return faults;
+}
+
+class HighDensityTest : public ::testing::TestWithParam<qreal> {
+protected:
+    void SetUp() override
+    {
+        m_scale = GetParam();
+        m_name = QString::number(qRound(m_scale * 100));
+        setDesktopScale(m_scale);
+        // The platform names our own version: the launcher asks no update question.
+        QFile manifest(m_dir.filePath(QStringLiteral("update.txt")));
+        ASSERT_TRUE(manifest.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        manifest.write("version=" + qgetenv("KEST_VERSION") + "\r\n");
+        manifest.close();
+        m_demo = std::make_unique<DemoServer>(QStringList { QStringLiteral("--manifest-file"),
+            m_dir.filePath(QStringLiteral("update.txt")), QStringLiteral("--file"),
+            QStringLiteral("data.pak=") + dataFile(), QStringLiteral("--file-rate"),
+            QStringLiteral("4096") });
+        ASSERT_TRUE(m_demo->isRunning());
+    }
+
+    void TearDown() override
+    {
+        if (m_launcher && HasFailure())
+            std::printf("--- event log\n%s", qPrintable(m_launcher->eventLog()));
+        m_launcher.reset();
+        if (m_updater.state() != QProcess::NotRunning) {
+            m_updater.terminate();
+            if (!m_updater.waitForFinished(5000))
+                m_updater.kill();
+        }
+        m_demo.reset();
+        setDesktopScale(1.0);
+    }
+
+    QString dataFile()
+    {
+        const QString path = m_dir.filePath(QStringLiteral("data.pak"));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(QByteArray(256 * 1024, 'k'));
+        return path;
+    }
+
+    QList<XWindow> windowsSized(QSize size) const
+    {
+        QList<XWindow> sized;
+        for (const XWindow& window : visibleWindowsOf(m_launcher->pid()))
+            if (window.geometry.size() == size)
+                sized << window;
+        return sized;
+    }
+
+    void saveCrop(const QImage& screen, const QRect& window, const QString& what) const
+    {
+        screen.copy(window.adjusted(-8, -8, 8, 8)).save(artifact(m_name + QLatin1Char('-') + what));
+    }
+
+    qreal m_scale = 1.0;
+    QString m_name;
+    QTemporaryDir m_dir;
+    std::unique_ptr<DemoServer> m_demo;
+    std::unique_ptr<Launcher> m_launcher;
+    QProcess m_updater;
+};
+
+TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
+{
+    m_launcher = std::make_unique<Launcher>();
+    m_launcher->useHost(m_demo->host());
+    ASSERT_TRUE(m_launcher->start());
+
+    // The login windows: their logical size at the desktop's scale.
+    const QSize loginSize = device(kLoginSize, m_scale);
+    QList<XWindow> login;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (login = windowsSized(loginSize)).size() == 2; }, kStartMs))
+        << "no login windows of " << loginSize.width() << " x " << loginSize.height();
+    const QRect window = login.first().geometry;
+    const auto at = [&](QPoint logical) {
+        return window.topLeft()
+            + QPoint(device(logical.x(), m_scale), device(logical.y(), m_scale));
+    };
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return rgb(screenshot(), at(kCardBody)) == kCardColour; }, kStartMs))
+        << "the login page did not show";
+    QTest::qWait(1000); // the colour key shape follows the page's last frames
+    const QImage screen = screenshot();
+    saveCrop(screen, window, QStringLiteral("login.png"));
+
+    // The picture the background window draws, as the program loads it.
+    const QImage artwork = kest::LoadResImageAt(101, QStringLiteral("PNG"), m_scale)
+                               .convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(artwork.size(), loginSize);
+
+    // The colour key never shows, anywhere in the login windows.
+    // (Where the background's own picture has a key-coloured pixel, as a
+    // smoothly scaled white star may, that pixel is the picture's.)
+    int keyPixels = 0;
+    for (int y = window.top(); y <= window.bottom(); ++y) {
+        for (int x = window.left(); x <= window.right(); ++x) {
+            keyPixels += rgb(screen, QPoint(x, y)) == kColourKey
+                && (artwork.pixel(x - window.left(), y - window.top()) & 0xFFFFFF) != kColourKey;
+        }
+    }
+    EXPECT_EQ(keyPixels, 0) << "key-coloured pixels show through the page window's shape";
+
+    // No seam in the page window's shape: no device row or column across the
+    // card shows the artwork behind it.
+    const QRect card(at(kCardInside.topLeft()), at(kCardInside.bottomRight()));
+    const auto showsArtwork = [&](int x, int y) {
+        return rgb(screen, QPoint(x, y))
+            == (artwork.pixel(x - window.left(), y - window.top()) & 0xFFFFFF);
+    };
+    for (int y = card.top(); y <= card.bottom(); ++y) {
+        int shown = 0;
+        for (int x = card.left(); x <= card.right(); ++x)
+            shown += showsArtwork(x, y);
+        EXPECT_LT(shown, card.width() / 2) << "seam at device row " << y - window.top();
+    }
+    for (int x = card.left(); x <= card.right(); ++x) {
+        int shown = 0;
+        for (int y = card.top(); y <= card.bottom(); ++y)
+            shown += showsArtwork(x, y);
+        EXPECT_LT(shown, card.height() / 2) << "seam at device column " << x - window.left();
+    }
+
+    // Below the page window only the background window shows: its shape is
+    // the artwork's alpha edge within one device pixel.
+    int offEdge = 0;
+    const auto opaque = [&](int x, int y) {
+        return x >= 0 && y >= 0 && x < artwork.width() && y < artwork.height()
+            && qAlpha(artwork.pixel(x, y)) >= 128;
+    };
+    for (int y = device(kPageBottom, m_scale) + 1; y < loginSize.height() + 1; ++y) {
+        for (int x = -1; x <= loginSize.width(); ++x) {
+            const bool shown = rgb(screen, window.topLeft() + QPoint(x, y)) != kDesktop;
+            bool near = false;
+            for (int d = 0; d < 9 && !near; ++d)
+                near = opaque(x + d % 3 - 1, y + d / 3 - 1) == shown;
+            offEdge += !near;
+        }
+    }
+    EXPECT_EQ(offEdge, 0) << "pixels where the shape leaves the artwork's edge";
+
+    // Logged in: the main window, maximised, with the game page in its tab.
+    runTool(QStringLiteral("xdotool"),
+        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), login.last().id });
+    QTest::qWait(300);
+    typeText(QStringLiteral("tester"));
+    pressKey(QStringLiteral("Return"));
+    std::optional<XWindow> main;
+    const auto findMain = [&] {
+        main.reset();
+        for (const XWindow& w : visibleWindowsOf(m_launcher->pid()))
+            if (w.name == kCaption && w.geometry.width() > loginSize.width())
+                main = w;
+        return main.has_value();
+    };
+    ASSERT_TRUE(QTest::qWaitFor(findMain, kStartMs)) << "no main window";
+    QTest::qWait(3000); // the game page's first paint
+    saveCrop(screenshot(), main->geometry, QStringLiteral("main-maximised.png"));
+
+    // Restored: the design size, with its rounded corners.
+    const QRect maximised = main->geometry;
+    clickAt(QPoint(
+        maximised.right() + 1 - device(74 - 12, m_scale), maximised.top() + device(9, m_scale)));
+    const QSize restoredSize = device(kDesignSize, m_scale);
+    // Within a device pixel: the design size comes through twips.
+    const auto isRestored = [&] {
+        return findMain() && std::abs(main->geometry.width() - restoredSize.width()) <= 1
+            && std::abs(main->geometry.height() - restoredSize.height()) <= 1;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(isRestored, 10000))
+        << "not restored to " << restoredSize.width() << " x " << restoredSize.height() << " but "
+        << (main ? main->geometry.width() : 0) << " x " << (main ? main->geometry.height() : 0);
+    QTest::qWait(1000);
+    const QImage restored = screenshot();
+    saveCrop(restored, main->geometry, QStringLiteral("main-restored.png"));
+    EXPECT_EQ(
+        shapeFaults(restored, main->geometry, device(6, m_scale) + 2).join(QStringLiteral("; ")),
+        QString())
+        << "main window";
+    m_launcher.reset();
+
+    // The updater, at work on a slow file.
+    const QString temp = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/kest");
+    ASSERT_TRUE(QDir().mkpath(temp));
+    QFile::setPermissions(temp, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile manifest(temp + QStringLiteral("/update.txt"));
+    ASSERT_TRUE(manifest.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    manifest.write("version=9.9.9\r\ndata.pak|http://" + m_demo->host().toUtf8()
+        + "/gamehome/kest/files/data.pak\r\n");
+    manifest.close();
+    const QString install = m_dir.filePath(QStringLiteral("install"));
+    ASSERT_TRUE(QDir().mkpath(install));
+    m_updater.start(
+        QFileInfo(qEnvironmentVariable("KEST_BIN")).dir().filePath(QStringLiteral("Update")),
+        { install + QStringLiteral("|") + install + QStringLiteral("/kest") });
+    QList<XWindow> updater;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !(updater = visibleWindowsNamed(kUpdaterCaption)).isEmpty(); }, kStartMs))
+        << "no updater window";
+    QTest::qWait(1500);
+    const QImage working = screenshot();
+    saveCrop(working, updater.first().geometry, QStringLiteral("updater.png"));
+    EXPECT_EQ(shapeFaults(working, updater.first().geometry, device(6, m_scale) + 2)
+                  .join(QStringLiteral("; ")),
+        QString())
+        << "updater window";
+}
+
+INSTANTIATE_TEST_SUITE_P(DesktopScales, HighDensityTest, ::testing::Values(1.0, 1.25, 1.5, 2.0),
+    [](const ::testing::TestParamInfo<qreal>& info) {
+        return "Scale" + std::to_string(qRound(info.param * 100));
+    });
+
+} // namespace
