@@ -3,15 +3,18 @@
 // X like a player. Screenshots land in the test's artefact folder.
 #include "platform/deploy.h"
 #include "tests/e2e/startup/x11tools.h"
+#include "tests/support/launcherfiles.h"
 #include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
 
 #include <QDBusConnection>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -872,6 +875,43 @@ TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)
     ASSERT_TRUE(launcher().start());
     answerNoConnectionMessage(QStringLiteral("login-unreachable.png"), kSplashSize);
     EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("did not load")));
+}
+
+// A launcher beside an engine library of another build, or none, says the
+// program is incomplete and ends with 3 after the splash. The library of
+// another version is a test double (tests/unit/launcher/engine_double.cpp):
+// this build cannot make a real one of another version.
+TEST_F(StartupTest, AnEngineLibraryThatDoesNotFitIsRefused)
+{
+    const std::pair<const char*, QString> cases[] = {
+        { "missing", QStringLiteral("libkest-engine.so is missing") },
+        { "other-version", QStringLiteral("is version 0.0.1") },
+    };
+    startDemo();
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
+        QTemporaryDir install;
+        const QString program = kest::test::copyBuiltLauncher(install.path());
+        ASSERT_FALSE(program.isEmpty());
+        const QString library = install.filePath(QStringLiteral("libkest-engine.so"));
+        ASSERT_TRUE(QFile::remove(library));
+        if (QLatin1String(name) != QLatin1String("missing")) {
+            ASSERT_TRUE(QFile::copy(kest::test::binaryDir()
+                    + QStringLiteral("/tests/engine-doubles/libengine-%1.so")
+                          .arg(QLatin1String(name)),
+                library));
+        }
+        const QByteArray built = qgetenv("KEST_BIN");
+        qputenv("KEST_BIN", program.toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("KEST_BIN", built); });
+        startLauncher();
+        answerNotice(QStringLiteral("engine-%1.png").arg(QLatin1String(name)), {}, 3);
+        EXPECT_TRUE(launcher().eventLog().contains(QStringLiteral("engine library does not fit")))
+            << qPrintable(launcher().eventLog());
+        EXPECT_TRUE(launcher().eventLog().contains(reason)) << qPrintable(launcher().eventLog());
+        expectNoSanitizerReport();
+        m_launcher.reset();
+    }
 }
 
 } // namespace
