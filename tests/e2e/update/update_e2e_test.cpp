@@ -4,6 +4,7 @@
 // starts the launcher again. On Xvfb with openbox; screenshots land in the
 // test's artefact folder.
 #include "tests/support/http_fault_server.h"
+#include "tests/support/launcherfiles.h"
 #include "tests/support/testenv.h"
 
 #include <QCoreApplication>
@@ -143,16 +144,19 @@ protected:
         ASSERT_TRUE(m_scratch.isValid());
         for (const char* folder : { "install", "served", "data", "cache", "config" })
             ASSERT_TRUE(QDir().mkpath(m_scratch.filePath(QLatin1String(folder))));
-        // The installed launcher: a copy of this build's kest.
-        m_oldBytes = readAll(qEnvironmentVariable("KEST_BIN"));
+        // The installed launcher: a copy of this build's kest and its engine
+        // library.
+        ASSERT_FALSE(
+            kest::test::copyBuiltLauncher(m_scratch.filePath(QStringLiteral("install"))).isEmpty());
+        m_oldBytes = readAll(launcherPath());
         ASSERT_FALSE(m_oldBytes.isEmpty()) << "KEST_BIN names no program";
-        writeFile(launcherPath(), m_oldBytes,
-            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        m_oldLibrary = readAll(libraryPath());
         // The served launcher: a real kest build whose bytes differ (an ELF
-        // runs with bytes appended to it).
+        // runs, and loads, with bytes appended to it).
         m_newBytes = m_oldBytes + "\n# kest, as served by the demo platform\n";
         writeFile(m_scratch.filePath(QStringLiteral("served/kest")), m_newBytes);
+        m_newLibrary = m_oldLibrary + "\n# its engine, as served by the demo platform\n";
+        writeFile(m_scratch.filePath(QStringLiteral("served/libkest-engine.so")), m_newLibrary);
         // Read by the platform on every request, so it can change mid-run.
         writeFile(manifestFile(), "version=0.0.0\r\n");
 
@@ -170,6 +174,9 @@ protected:
             { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--manifest-file"),
                 manifestFile(), QStringLiteral("--file"),
                 QStringLiteral("kest=") + m_scratch.filePath(QStringLiteral("served/kest")),
+                QStringLiteral("--file"),
+                QStringLiteral("libkest-engine.so=")
+                    + m_scratch.filePath(QStringLiteral("served/libkest-engine.so")),
                 QStringLiteral("--log"), m_scratch.filePath(QStringLiteral("requests.log")) });
         QString said;
         const QRegularExpression ready(QStringLiteral("listening on (127\\.0\\.0\\.1:\\d+)"));
@@ -218,6 +225,10 @@ protected:
 
     // The launcher that runs and that the updater replaces.
     QString launcherPath() const { return m_scratch.filePath(m_launcherFolder + "/kest"); }
+    QString libraryPath() const
+    {
+        return m_scratch.filePath(m_launcherFolder + "/libkest-engine.so");
+    }
     QString manifestFile() const { return m_scratch.filePath(QStringLiteral("manifest.txt")); }
     QString eventLogPath() const { return m_scratch.filePath(QStringLiteral("events.log")); }
     QString outputPath() const { return m_scratch.filePath(QStringLiteral("output.log")); }
@@ -328,6 +339,8 @@ protected:
     QTemporaryDir m_scratch;
     QByteArray m_oldBytes;
     QByteArray m_newBytes;
+    QByteArray m_oldLibrary;
+    QByteArray m_newLibrary;
     kest::test::HttpFaultServer m_files;
     QProcess m_demo;
     QString m_demoHost;
@@ -338,7 +351,8 @@ protected:
 TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
 {
     serveManifest(QStringLiteral("9.9.9"),
-        { m_files.url(QStringLiteral("/files/data.pak")), demoFile(QStringLiteral("kest")) });
+        { m_files.url(QStringLiteral("/files/data.pak")),
+            demoFile(QStringLiteral("libkest-engine.so")), demoFile(QStringLiteral("kest")) });
     ASSERT_NO_FATAL_FAILURE(startLauncher());
     // The updater reads the launcher's copy; the platform itself now names
     // the build's own version, so the launcher started afterwards goes on.
@@ -369,6 +383,15 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
     // The process runs the served bytes, not the installed ones.
     EXPECT_EQ(readAll(QStringLiteral("/proc/%1/exe").arg(restarted)), m_newBytes);
     EXPECT_EQ(readAll(launcherPath()), m_newBytes);
+    // Its engine library came with it, and is the one it loads.
+    EXPECT_EQ(readAll(libraryPath()), m_newLibrary);
+    EXPECT_TRUE(waitUntil(
+        [&] {
+            return readAll(QStringLiteral("/proc/%1/maps").arg(restarted))
+                .contains(libraryPath().toUtf8());
+        },
+        kStartMs))
+        << "the new launcher did not load its engine library";
     EXPECT_EQ(readAll(m_scratch.filePath(QStringLiteral("install/data.pak"))),
         kest::test::patternBytes(0, kDataLength));
     EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("install/.kest-update"))));
@@ -398,7 +421,8 @@ TEST_F(UpdateE2eTest, AFailedUpdateIsToldAndTheOldLauncherStartsAgain)
     EXPECT_EQ(readAll(QStringLiteral("/proc/%1/exe").arg(restarted)), m_oldBytes);
     EXPECT_EQ(QDir(m_scratch.filePath(QStringLiteral("install")))
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        QStringList { QStringLiteral("kest") });
+        (QStringList { QStringLiteral("kest"), QStringLiteral("libkest-engine.so") }));
+    EXPECT_EQ(readAll(libraryPath()), m_oldLibrary);
 }
 
 } // namespace
@@ -410,9 +434,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
 {
     const QString system = m_scratch.filePath(QStringLiteral("system"));
     ASSERT_TRUE(QDir().mkpath(system));
-    writeFile(system + "/kest", m_oldBytes,
-        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
-            | QFile::ExeOther);
+    ASSERT_FALSE(kest::test::copyBuiltLauncher(system).isEmpty());
     writeFile(system + "/system-copy", "installed by a package\n", QFile::ReadOwner);
     const QStringList packaged = QDir(system).entryList(QDir::Files);
     m_launcherFolder = QStringLiteral("data/kest/program");
@@ -425,6 +447,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
     EXPECT_TRUE(waitUntil([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
         << QFileInfo(exe).symLinkTarget().toStdString();
     EXPECT_EQ(readAll(launcherPath()), m_oldBytes);
+    EXPECT_EQ(readAll(libraryPath()), m_oldLibrary);
     EXPECT_FALSE(
         QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/program/system-copy"))));
 
