@@ -63,16 +63,19 @@ void Launcher::loadEngine()
     if (m_engine)
         return;
     EngineLibrary library;
-    if (!library.load(
-            EngineLibrary::pathIn(QCoreApplication::applicationDirPath()), programVersion())) {
-        logEvent(QStringLiteral("start-up: the engine library does not fit: ") + library.error());
+    if (library.load(
+            EngineLibrary::pathIn(QCoreApplication::applicationDirPath()), programVersion()))
+        m_engine = library.create();
+    if (!m_engine) {
+        logEvent(QStringLiteral("start-up: the engine library does not fit: ")
+            + (library.error().isEmpty() ? QStringLiteral("it made no engine side")
+                                         : library.error()));
         if (m_splash)
             m_splash->hide();
         MsgBox(nullptr, kProgramIncompleteText.toString(), kNoticeTitle.toString(),
             MsgIcon::Exclamation);
         endProcessNow(kExitProgramIncomplete);
     }
-    m_engine = library.create();
     m_engine->loadLoginWindows(m_splash, [this] {
         if (m_splash)
             m_splash->unload();

@@ -332,6 +332,10 @@ TEST_F(StartupTest, LoginWindowsShowThePageOverTheArtworkAndTheFormHandsTheAddre
     pressKey(QStringLiteral("Return"));
     expectHandOver(QStringLiteral("tester"));
     EXPECT_TRUE(m_demo->logText().contains(QLatin1String("POST /pcLogin/login")));
+    // The engine library is loaded after the application object: the
+    // program asked for the contexts the engine shares before making it.
+    EXPECT_FALSE(launcher().eventLog().contains(QLatin1String("initialized from a plugin")))
+        << qPrintable(launcher().eventLog());
 }
 
 // The login page, the game page and the update check all through a real
