@@ -7,10 +7,18 @@
 # no symbol those libraries define (weak ones, inline functions and template
 # instances, are bound to the program's copy by the dynamic loader and may
 # be in both), and the program must export every kest symbol the library
-# leaves undefined.
+# leaves undefined. And the program itself needs none of the engine's
+# libraries: the dynamic loader would map them all before the splash.
 set -euo pipefail
 program=$1 engine=$2
 shift 2
+
+engine_libs=$(readelf -d "$program" | grep -E 'NEEDED.*libQt6(WebEngine|Quick)' || true)
+if [ -n "$engine_libs" ]; then
+  echo "the program needs the browser engine's libraries:"
+  printf '%s\n' "$engine_libs"
+  exit 1
+fi
 
 front=$(nm --defined-only --extern-only "$@" 2>/dev/null | awk 'NF == 3 && $2 ~ /^[TDBRG]$/ { print $3 }' | sort -u)
 [ -n "$front" ] || { echo "no symbols in the front libraries: $*"; exit 1; }
