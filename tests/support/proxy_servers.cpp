@@ -2,11 +2,10 @@
 
 #include "tests/support/testenv.h"
 
-#include <QDeadlineTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTcpSocket>
-#include <QThread>
+#include <QTest>
 
 #include <algorithm>
 
@@ -24,14 +23,17 @@ bool startListening(QProcess& process, const QString& program, const QStringList
         *error = QStringLiteral("%1 did not start: %2").arg(program, process.errorString());
         return false;
     }
-    const QDeadlineTimer deadline(15000);
-    while (!deadline.hasExpired() && process.state() == QProcess::Running) {
-        QTcpSocket probe;
-        probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
-        if (probe.waitForConnected(500))
-            return true;
-        QThread::msleep(50);
-    }
+    bool listening = false;
+    (void)QTest::qWaitFor(
+        [&] {
+            QTcpSocket probe;
+            probe.connectToHost(QStringLiteral("127.0.0.1"), static_cast<quint16>(port));
+            listening = probe.waitForConnected(500);
+            return listening || process.state() != QProcess::Running;
+        },
+        15000);
+    if (listening)
+        return true;
     *error = QStringLiteral("%1 did not listen on %2: %3")
                  .arg(program)
                  .arg(port)

@@ -4,9 +4,11 @@
 // read from outside: its X windows, the demo server's request log, the
 // launcher's event log, the processes and the screen. Screenshots land in the
 // artefact folder.
-#include "tests/e2e/startup/x11tools.h"
+#include "tests/support/demo_server.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/launcherfiles.h"
 #include "tests/support/testenv.h"
+#include "tests/support/x11tools.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,7 +27,7 @@
 
 namespace {
 
-using namespace kest::e2e;
+using namespace kest::test;
 
 constexpr int kStartMs = 90000; // the browser engine's start under the sanitizers included
 const QSize kLoginSize(888, 518);
@@ -58,26 +60,6 @@ QRect screenRect()
 bool isLight(QRgb pixel)
 {
     return qRed(pixel) > 170 && qGreen(pixel) > 170 && qBlue(pixel) > 170;
-}
-
-// Processes whose program is the file at `path`.
-QList<qint64> processesRunning(const QString& path)
-{
-    QList<qint64> pids;
-    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool number = false;
-        const qint64 pid = entry.toLongLong(&number);
-        if (number && QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid)) == path)
-            pids << pid;
-    }
-    return pids;
-}
-
-void endProcess(qint64 pid)
-{
-    ::kill(pid_t(pid), SIGTERM);
-    if (!waitUntil([pid] { return !processExists(pid); }, 5000))
-        ::kill(pid_t(pid), SIGKILL);
 }
 
 class MainWindowTest : public ::testing::Test {
@@ -144,7 +126,7 @@ protected:
     }
     bool waitForGameRequest(const QString& account, int count = 1) const
     {
-        return waitUntil([&] { return gameRequests(account) >= count; }, 30000);
+        return QTest::qWaitFor([&] { return gameRequests(account) >= count; }, 30000);
     }
     QString game(const QString& account) const
     {
@@ -170,7 +152,7 @@ protected:
     }
     bool mainWindowShown(bool shown, int timeoutMs = 10000) const
     {
-        return waitUntil([&] { return mainWindow().has_value() == shown; }, timeoutMs);
+        return QTest::qWaitFor([&] { return mainWindow().has_value() == shown; }, timeoutMs);
     }
     QRect mainGeometry() const
     {
@@ -180,7 +162,7 @@ protected:
     std::optional<XWindow> waitForWindow(const std::function<bool(const XWindow&)>& which) const
     {
         std::optional<XWindow> found;
-        waitUntil(
+        (void)QTest::qWaitFor(
             [&] {
                 for (const XWindow& window : visibleWindowsOf(m_launcher->pid()))
                     if (which(window))
@@ -197,23 +179,22 @@ protected:
         const QPoint origin = waitForLoginPage();
         ASSERT_FALSE(origin.isNull());
         // The main window may still hold the keyboard: give it to the page.
-        runTool(QStringLiteral("xdotool"),
-            { QStringLiteral("windowactivate"), QStringLiteral("--sync"),
-                windowsSized(kLoginSize).last().id });
+        activateWindow(windowsSized(kLoginSize).last().id);
         QTest::qWait(300);
         typeText(account);
         screenshot(artifact(QStringLiteral("login-%1.png").arg(account)));
         pressKey(QStringLiteral("Return"));
-        ASSERT_TRUE(waitUntil([&] { return windowsSized(kLoginSize).isEmpty(); }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return windowsSized(kLoginSize).isEmpty(); }, 20000));
     }
     // The login windows' corner once the page shows its card; null if not.
     QPoint waitForLoginPage() const
     {
         QList<XWindow> login;
-        if (!waitUntil([&] { return (login = windowsSized(kLoginSize)).size() == 2; }, kStartMs))
+        if (!QTest::qWaitFor(
+                [&] { return (login = windowsSized(kLoginSize)).size() == 2; }, kStartMs))
             return {};
         const QPoint origin = login.first().geometry.topLeft();
-        if (!waitUntil(
+        if (!QTest::qWaitFor(
                 [&] { return (screenshot().pixel(origin + kCardBody) & 0xFFFFFF) == kCardColour; },
                 kStartMs))
             return {};
@@ -257,7 +238,7 @@ protected:
     }
     bool tabCountIs(int count) const
     {
-        return waitUntil([&] { return tabs().size() == count; }, 10000);
+        return QTest::qWaitFor([&] { return tabs().size() == count; }, 10000);
     }
     // The close button of the last tab, 10 pixels inside its right end.
     QPoint lastTabClose() const
@@ -314,7 +295,7 @@ protected:
     {
         QList<XWindow> dialog;
         ASSERT_TRUE(
-            waitUntil([&] { return !(dialog = windowsSized(kDialogSize)).isEmpty(); }, 10000))
+            QTest::qWaitFor([&] { return !(dialog = windowsSized(kDialogSize)).isEmpty(); }, 10000))
             << "no exit question";
         if (!shot.isEmpty())
             screenshot(artifact(shot));
@@ -330,7 +311,7 @@ protected:
         if (!holder.waitForStarted(5000))
             return QStringLiteral("not started");
         QString said;
-        waitUntil(
+        (void)QTest::qWaitFor(
             [&] {
                 said += QString::fromUtf8(holder.readAllStandardOutput());
                 return said.contains(QLatin1Char('\n')) || holder.state() == QProcess::NotRunning;
@@ -387,7 +368,7 @@ protected:
     {
         const qsizetype from = paceReports(account).size() + 2;
         const bool came
-            = waitUntil([&] { return paceReports(account).size() >= from + 10; }, 60000);
+            = QTest::qWaitFor([&] { return paceReports(account).size() >= from + 10; }, 60000);
         EXPECT_TRUE(came) << "fewer than twelve pace reports in a minute";
         const QList<Pace> all = paceReports(account).mid(from, 10);
         if (all.isEmpty())
@@ -438,7 +419,7 @@ TEST_F(MainWindowTest, TabsHotKeyCacheResizeTrayAndTheLastTab)
     // The first account again: its tab is selected, its page not loaded again.
     clickAt(otherUserButton());
     ASSERT_NO_FATAL_FAILURE(logIn(QStringLiteral("tester")));
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             return m_launcher->eventLog().count(
                        QStringLiteral("loadgame: ") + game(QStringLiteral("tester")))
@@ -476,18 +457,17 @@ TEST_F(MainWindowTest, TabsHotKeyCacheResizeTrayAndTheLastTab)
     const qsizetype scriptsBefore = scripts().size();
     ASSERT_NO_FATAL_FAILURE(chooseFromMenu(ClearCache));
     QList<XWindow> notice;
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] { return !(notice = visibleWindowsNamed(QStringLiteral("缓存清理"))).isEmpty(); },
         30000))
         << "no cache notice";
     screenshot(artifact(QStringLiteral("06-cache-notice.png")));
-    runTool(QStringLiteral("xdotool"),
-        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), notice.first().id });
+    activateWindow(notice.first().id);
     pressKey(QStringLiteral("Return"));
-    ASSERT_TRUE(
-        waitUntil([&] { return visibleWindowsNamed(QStringLiteral("缓存清理")).isEmpty(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return visibleWindowsNamed(QStringLiteral("缓存清理")).isEmpty(); }, 5000));
     ASSERT_NO_FATAL_FAILURE(chooseFromMenu(Refresh));
-    ASSERT_TRUE(waitUntil([&] { return scripts().size() > scriptsBefore; }, 20000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return scripts().size() > scriptsBefore; }, 20000))
         << "the cached script was not fetched again";
     const QString script = scripts().last();
     EXPECT_TRUE(script.contains(QLatin1String("kest_session="))) << qPrintable(script);
@@ -495,7 +475,7 @@ TEST_F(MainWindowTest, TabsHotKeyCacheResizeTrayAndTheLastTab)
 
     // Restore: the centred design size.
     clickAt(minmaxButton());
-    ASSERT_TRUE(waitUntil([&] { return mainGeometry().size() == kDesignSize; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mainGeometry().size() == kDesignSize; }, 10000));
     const QRect restored = mainGeometry();
     EXPECT_EQ(restored.center(), screenRect().center()) << restored.x() << "," << restored.y();
     screenshot(artifact(QStringLiteral("07-restored.png")));
@@ -503,14 +483,12 @@ TEST_F(MainWindowTest, TabsHotKeyCacheResizeTrayAndTheLastTab)
     // Resize by the right edge: only the rubber band follows the pointer; the
     // window takes its place on release.
     const QPoint edge(restored.right() - 1, restored.center().y());
-    const auto xdo
-        = [](const QStringList& arguments) { runTool(QStringLiteral("xdotool"), arguments); };
-    xdo({ QStringLiteral("mousemove"), QString::number(edge.x()), QString::number(edge.y()) });
+    xdotool({ QStringLiteral("mousemove"), QString::number(edge.x()), QString::number(edge.y()) });
     QTest::qWait(200);
-    xdo({ QStringLiteral("mousedown"), QStringLiteral("1") });
+    xdotool({ QStringLiteral("mousedown"), QStringLiteral("1") });
     for (int dx = 20; dx <= 100; dx += 20) {
         QTest::qWait(50);
-        xdo({ QStringLiteral("mousemove"), QString::number(edge.x() + dx),
+        xdotool({ QStringLiteral("mousemove"), QString::number(edge.x() + dx),
             QString::number(edge.y()) });
     }
     // The dragged edge goes to the pointer.
@@ -519,18 +497,19 @@ TEST_F(MainWindowTest, TabsHotKeyCacheResizeTrayAndTheLastTab)
     const auto band = waitForWindow([&](const XWindow& w) { return w.geometry == banded; });
     screenshot(artifact(QStringLiteral("08-rubber-band.png")));
     EXPECT_EQ(mainGeometry(), restored) << "the window moved before the release";
-    xdo({ QStringLiteral("mouseup"), QStringLiteral("1") });
+    xdotool({ QStringLiteral("mouseup"), QStringLiteral("1") });
     EXPECT_TRUE(band) << "no rubber band";
-    ASSERT_TRUE(waitUntil([&] { return mainGeometry() == banded; }, 10000))
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mainGeometry() == banded; }, 10000))
         << mainGeometry().width() << "x" << mainGeometry().height();
     QTest::qWait(500);
     screenshot(artifact(QStringLiteral("09-resized.png")));
 
     // Maximise, then restore to exactly that place.
     clickAt(minmaxButton());
-    ASSERT_TRUE(waitUntil([&] { return mainGeometry().width() == screenRect().width(); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return mainGeometry().width() == screenRect().width(); }, 10000));
     clickAt(minmaxButton());
-    ASSERT_TRUE(waitUntil([&] { return mainGeometry() == banded; }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mainGeometry() == banded; }, 10000));
 
     // The tray (trayer sets no strut: a maximised window covers it, so this
     // runs restored): a left click toggles, a right click opens the menu,
@@ -572,7 +551,7 @@ TEST_F(MainWindowTest, TabsHotKeyCacheResizeTrayAndTheLastTab)
     // Closing the last one asks; "否" keeps everything, "是" ends the program.
     clickAt(lastTabClose());
     ASSERT_NO_FATAL_FAILURE(answerExitQuestion(kNo, QStringLiteral("11-exit-question.png")));
-    ASSERT_TRUE(waitUntil([&] { return windowsSized(kDialogSize).isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return windowsSized(kDialogSize).isEmpty(); }, 10000));
     EXPECT_TRUE(mainWindowShown(true));
     EXPECT_TRUE(tabCountIs(1));
     EXPECT_FALSE(m_launcher->waitForExit(1000));
@@ -595,10 +574,9 @@ TEST_F(MainWindowTest, FurtherLoginsKeepTheGamesAndTheProgramRunning)
         = waitForWindow([](const XWindow& w) { return w.name == kNotice; });
     ASSERT_TRUE(message) << "no message for the short login page";
     screenshot(artifact(QStringLiteral("20-short-login-page.png")));
-    runTool(QStringLiteral("xdotool"),
-        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), message->id });
+    activateWindow(message->id);
     pressKey(QStringLiteral("Return"));
-    ASSERT_TRUE(waitUntil([&] { return visibleWindowsNamed(kNotice).isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return visibleWindowsNamed(kNotice).isEmpty(); }, 10000));
     QTest::qWait(1000);
     EXPECT_TRUE(running());
     EXPECT_TRUE(windowsSized(kLoginSize).isEmpty());
@@ -615,7 +593,7 @@ TEST_F(MainWindowTest, FurtherLoginsKeepTheGamesAndTheProgramRunning)
     clickAt(hideButton());
     ASSERT_TRUE(mainWindowShown(false));
     clickAt(login + kLoginCloseLink);
-    ASSERT_TRUE(waitUntil([&] { return windowsSized(kLoginSize).isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return windowsSized(kLoginSize).isEmpty(); }, 10000));
     EXPECT_FALSE(m_launcher->waitForExit(1500)) << "the program ended with its window hidden";
     screenshot(artifact(QStringLiteral("21-hidden-without-login.png")));
     clickTray();
@@ -632,7 +610,8 @@ TEST_F(MainWindowTest, FurtherLoginsKeepTheGamesAndTheProgramRunning)
     EXPECT_FALSE(m_launcher->waitForExit(1500));
     EXPECT_EQ(windowsSized(kLoginSize).size(), 2);
     EXPECT_EQ(otherClientGrabsF10(), QStringLiteral("held"));
-    EXPECT_TRUE(waitUntil([&] { return trayIcon().isNull(); }, 5000)) << "the tray icon stayed";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return trayIcon().isNull(); }, 5000))
+        << "the tray icon stayed";
     screenshot(artifact(QStringLiteral("22-login-without-main-window.png")));
 
     // Closing the login windows then ends the program.
@@ -679,7 +658,7 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
     // key); the link topic brings it back.
     const auto main = mainWindow();
     ASSERT_TRUE(main);
-    runTool(QStringLiteral("xdotool"), { QStringLiteral("windowminimize"), main->id });
+    xdotool({ QStringLiteral("windowminimize"), main->id });
     ASSERT_TRUE(mainWindowShown(false));
     const Pace minimised = paceOverTenSeconds(paced);
     ASSERT_EQ(
@@ -738,8 +717,7 @@ TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
     const auto question = waitForWindow([](const XWindow& w) { return w.name == kNotice; });
     ASSERT_TRUE(question) << "no update question";
     screenshot(artifact(QStringLiteral("30-update-question.png")));
-    runTool(QStringLiteral("xdotool"),
-        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), question->id });
+    activateWindow(question->id);
     pressKey(QStringLiteral("Return")); // Yes is the default
     ASSERT_TRUE(m_launcher->waitForExit(30000)) << "the launcher did not get out of the way";
     EXPECT_EQ(m_launcher->exitCode(), 0);
@@ -747,7 +725,8 @@ TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
     const QString updater
         = qEnvironmentVariable("XDG_RUNTIME_DIR") + QStringLiteral("/kest/Update");
     QList<qint64> started;
-    ASSERT_TRUE(waitUntil([&] { return !(started = processesRunning(updater)).isEmpty(); }, 30000))
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !(started = processesRunning(updater)).isEmpty(); }, 30000))
         << "the updater did not start";
     const auto endUpdater = qScopeGuard([&] {
         for (const qint64 pid : processesRunning(updater))
@@ -756,8 +735,8 @@ TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
     QFile commandLine(QStringLiteral("/proc/%1/cmdline").arg(started.first()));
     ASSERT_TRUE(commandLine.open(QIODevice::ReadOnly));
     EXPECT_TRUE(commandLine.readAll().contains(install.toUtf8())) << "not told the install folder";
-    EXPECT_TRUE(
-        waitUntil([&] { return !visibleWindowsNamed(QStringLiteral("更新")).isEmpty(); }, kStartMs))
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return !visibleWindowsNamed(QStringLiteral("更新")).isEmpty(); }, kStartMs))
         << "no updater window";
     screenshot(artifact(QStringLiteral("31-updater.png")));
 }

@@ -2,10 +2,12 @@
 // program against the real demo platform, on Xvfb with openbox, driven through
 // X like a player. Screenshots land in the test's artefact folder.
 #include "platform/deploy.h"
-#include "tests/e2e/startup/x11tools.h"
+#include "tests/support/demo_server.h"
+#include "tests/support/launcher_process.h"
 #include "tests/support/launcherfiles.h"
 #include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
+#include "tests/support/x11tools.h"
 
 #include <QDBusConnection>
 #include <QDir>
@@ -27,7 +29,7 @@
 
 namespace {
 
-using namespace kest::e2e;
+using namespace kest::test;
 
 constexpr int kStartMs = 60000; // engine start under the sanitizers included
 const QSize kSplashSize(356, 122);
@@ -172,7 +174,7 @@ protected:
     QList<XWindow> waitForLoginWindows()
     {
         QList<XWindow> login;
-        const bool shown = waitUntil(
+        const bool shown = QTest::qWaitFor(
             [&] {
                 login = windowsSized(launcher(), kLoginSize);
                 return login.size() == 2 && windowsSized(launcher(), kSplashSize).isEmpty();
@@ -186,7 +188,7 @@ protected:
     QImage waitForPage(QPoint origin)
     {
         QImage screen;
-        const bool painted = waitUntil(
+        const bool painted = QTest::qWaitFor(
             [&] {
                 screen = screenshot();
                 return rgbAt(screen, origin + kCardBody) == kCardColour;
@@ -217,7 +219,8 @@ protected:
     bool enterAsAlice(QPoint origin)
     {
         clickAt(origin + kAliceButton);
-        if (!waitUntil([&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; },
+        if (!QTest::qWaitFor(
+                [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; },
                 20000))
             return false;
         clickAt(origin + kEnterLink);
@@ -228,14 +231,14 @@ protected:
     {
         const QString line
             = QStringLiteral("loadgame: http://%1/game/%2").arg(m_demo->host(), account);
-        EXPECT_TRUE(waitUntil([&] { return launcher().eventLog().contains(line); }, 20000))
+        EXPECT_TRUE(QTest::qWaitFor([&] { return launcher().eventLog().contains(line); }, 20000))
             << qPrintable(launcher().eventLog());
         EXPECT_TRUE(
-            waitUntil([&] { return windowsSized(launcher(), kLoginSize).isEmpty(); }, 10000));
+            QTest::qWaitFor([&] { return windowsSized(launcher(), kLoginSize).isEmpty(); }, 10000));
         const QRegularExpression gamePage(
             QStringLiteral("GET /game/%1 Cookie: .*kest_session=").arg(account));
         EXPECT_TRUE(
-            waitUntil([&] { return gamePage.match(m_demo->logText()).hasMatch(); }, kStartMs))
+            QTest::qWaitFor([&] { return gamePage.match(m_demo->logText()).hasMatch(); }, kStartMs))
             << qPrintable(m_demo->logText());
         QTest::qWait(1000);
         screenshot(artifact(QStringLiteral("main-window-%1.png").arg(account)));
@@ -249,7 +252,7 @@ protected:
     void answerNotice(const QString& screenshotName, QSize alsoVisible, int exitCode)
     {
         QList<XWindow> notice;
-        ASSERT_TRUE(waitUntil(
+        ASSERT_TRUE(QTest::qWaitFor(
             [&] { return !(notice = visibleWindowsNamed(kNoticeTitle)).isEmpty(); }, kStartMs));
         screenshot(artifact(screenshotName));
         for (const XWindow& window : visibleWindowsOf(launcher().pid())) {
@@ -258,8 +261,7 @@ protected:
             }
         }
         EXPECT_TRUE(windowsSized(launcher(), kLoginSize).isEmpty());
-        runTool(QStringLiteral("xdotool"),
-            { QStringLiteral("windowactivate"), QStringLiteral("--sync"), notice.first().id });
+        activateWindow(notice.first().id);
         pressKey(QStringLiteral("Return"));
         ASSERT_TRUE(launcher().waitForExit(20000));
         EXPECT_EQ(launcher().exitStatus(), QProcess::NormalExit);
@@ -280,7 +282,7 @@ TEST_F(StartupTest, SplashStaysCentredAndShapedWhileTheLoginPageLoads)
     startDemo({ QStringLiteral("--login-mode"), QStringLiteral("slow") });
     startLauncher();
     QList<XWindow> splash;
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] { return !(splash = windowsSized(launcher(), kSplashSize)).isEmpty(); }, kStartMs));
     EXPECT_EQ(splash.first().geometry.topLeft(), centredAt(kSplashSize));
     EXPECT_EQ(splash.first().name, kCaption);
@@ -389,7 +391,8 @@ TEST_F(StartupTest, MinimizeLinkHidesBothWindowsAndExitLinkEnds)
     waitForPage(origin);
 
     clickAt(origin + kMinimizeButton);
-    ASSERT_TRUE(waitUntil([&] { return visibleWindowsOf(launcher().pid()).isEmpty(); }, 10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return visibleWindowsOf(launcher().pid()).isEmpty(); }, 10000));
     int iconic = 0;
     for (const XWindow& window : login)
         iconic += isIconic(window.id) ? 1 : 0;
@@ -397,9 +400,9 @@ TEST_F(StartupTest, MinimizeLinkHidesBothWindowsAndExitLinkEnds)
 
     // Back through the window manager, as from a taskbar: both come back, aligned.
     for (const XWindow& window : login)
-        runTool(QStringLiteral("xdotool"), { QStringLiteral("windowactivate"), window.id });
+        xdotool({ QStringLiteral("windowactivate"), window.id });
     QList<XWindow> back;
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] { return (back = windowsSized(launcher(), kLoginSize)).size() == 2; }, 10000));
     EXPECT_EQ(back[0].geometry, login[0].geometry);
     EXPECT_EQ(back[1].geometry, login[0].geometry);
@@ -429,7 +432,7 @@ TEST_F(StartupTest, DraggingTheArtworkMovesBothWindowsAndThePageHasNoMenu)
     const QPoint moveBy(-150, 90);
     dragFrom(origin + kBelowThePage, origin + kBelowThePage + moveBy);
     QList<XWindow> moved;
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             moved = windowsSized(launcher(), kLoginSize);
             return moved.size() == 2 && moved[0].geometry.topLeft() == origin + moveBy
@@ -444,7 +447,7 @@ TEST_F(StartupTest, DraggingTheArtworkMovesBothWindowsAndThePageHasNoMenu)
     // A press where the page paints the key colour reaches the artwork below
     // it, which drags both windows back.
     dragFrom(origin + moveBy + kKeyColouredPage, origin + kKeyColouredPage);
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             moved = windowsSized(launcher(), kLoginSize);
             return moved.size() == 2 && moved[0].geometry.topLeft() == origin
@@ -453,8 +456,7 @@ TEST_F(StartupTest, DraggingTheArtworkMovesBothWindowsAndThePageHasNoMenu)
         10000));
 
     // Closing from the window manager (Alt+F4 on the focused window) closes both.
-    runTool(QStringLiteral("xdotool"),
-        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), moved[0].id });
+    activateWindow(moved[0].id);
     pressKey(QStringLiteral("alt+F4"));
     ASSERT_TRUE(launcher().waitForExit(20000));
     EXPECT_EQ(launcher().exitCode(), 0);
@@ -476,15 +478,15 @@ TEST_F(StartupTest, KeyColourLetsClicksThroughAndTheFormTakesItsOwn)
         << "the test's window should show through both login windows there";
 
     clickAt(origin + kThroughBoth);
-    ASSERT_TRUE(waitUntil([&] { return !below.presses.isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !below.presses.isEmpty(); }, 10000));
     EXPECT_EQ(below.presses, QList<QPoint> { origin + kThroughBoth });
 
     // The page's own pixels take the pointer: a demo account signs in, and the
     // enter link it shows hands its exact address over when clicked.
     clickAt(origin + kAliceButton);
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] { return m_demo->logText().contains(QLatin1String("POST /pcLogin/login")); }, 20000));
-    ASSERT_TRUE(waitUntil(
+    ASSERT_TRUE(QTest::qWaitFor(
         [&] { return rgbAt(screenshot(), origin + kEnterLink) == kEnterLinkColour; }, 20000));
     screenshot(artifact(QStringLiteral("login-signed-in.png")));
     clickAt(origin + kEnterLink);
@@ -540,7 +542,7 @@ TEST_F(StartupTest, LoginCorpusShowsEveryPageAndTakesItsClicks)
         ASSERT_EQ(login.size(), 2);
         const QPoint origin = login[0].geometry.topLeft();
 
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] { return rgbAt(screenshot(), origin + page.opaque) == page.colour; }, 20000))
             << "the page never showed through its window";
         QTest::qWait(500); // what the player sees once the page has settled
@@ -548,10 +550,9 @@ TEST_F(StartupTest, LoginCorpusShowsEveryPageAndTakesItsClicks)
                                 .arg(QLatin1String(page.name),
                                     composited ? QStringLiteral("-composited") : QString())));
         if (!page.hover.isNull()) {
-            runTool(QStringLiteral("xdotool"),
-                { QStringLiteral("mousemove"), QString::number(origin.x() + page.hover.x()),
-                    QString::number(origin.y() + page.hover.y()) });
-            EXPECT_TRUE(waitUntil(
+            xdotool({ QStringLiteral("mousemove"), QString::number(origin.x() + page.hover.x()),
+                QString::number(origin.y() + page.hover.y()) });
+            EXPECT_TRUE(QTest::qWaitFor(
                 [&] { return rgbAt(screenshot(), origin + page.hover) == page.hoverColour; },
                 10000))
                 << "the page's change under the pointer never showed";
@@ -560,7 +561,7 @@ TEST_F(StartupTest, LoginCorpusShowsEveryPageAndTakesItsClicks)
         EXPECT_EQ(rgbAt(screenshot(), origin + kThroughBoth), PressRecorder::kColour)
             << "the test's window should show through both login windows there";
         clickAt(origin + kThroughBoth);
-        EXPECT_TRUE(waitUntil([&] { return !below.presses.isEmpty(); }, 10000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !below.presses.isEmpty(); }, 10000));
 
         clickAt(origin + page.exitLink);
         EXPECT_TRUE(launcher().waitForExit(20000)) << "the page's close link did nothing";
@@ -579,10 +580,10 @@ TEST_F(StartupTest, WhileTheSplashWaitsTermAndWindowManagerCloseEndCleanly)
         const qsizetype requestsBefore = m_demo->logText().count(QLatin1String("GET /pcLogin/"));
         startLauncher();
         QList<XWindow> splash;
-        ASSERT_TRUE(waitUntil(
+        ASSERT_TRUE(QTest::qWaitFor(
             [&] { return !(splash = windowsSized(launcher(), kSplashSize)).isEmpty(); }, kStartMs));
         // The browser engine runs and the login page is on its (endless) way.
-        ASSERT_TRUE(waitUntil(
+        ASSERT_TRUE(QTest::qWaitFor(
             [&] {
                 return m_demo->logText().count(QLatin1String("GET /pcLogin/")) > requestsBefore;
             },
@@ -598,7 +599,7 @@ TEST_F(StartupTest, WhileTheSplashWaitsTermAndWindowManagerCloseEndCleanly)
         EXPECT_EQ(launcher().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(launcher().exitCode(), 0);
         EXPECT_EQ(launcher().eventLog().contains(QLatin1String("termination signal")), bySignal);
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] { return std::none_of(helpers.begin(), helpers.end(), &processExists); }, 10000))
             << "the engine's processes outlived the launcher";
         expectNoSanitizerReport();
@@ -632,7 +633,7 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
         QStringLiteral("QTWEBENGINE_CHROMIUM_FLAGS"), QStringLiteral("--players-own-flag"));
     startLauncher({ QStringLiteral("/web") });
     bool windowSeen = false;
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             windowSeen = windowSeen || !visibleWindowsOf(launcher().pid()).isEmpty();
             return launcher().waitForExit(0);
@@ -640,15 +641,15 @@ TEST_F(StartupTest, WebSwitchOpensTheHomePageAndShowsNothing)
         kStartMs));
     EXPECT_FALSE(windowSeen);
     EXPECT_EQ(launcher().exitCode(), 0);
-    EXPECT_TRUE(waitUntil([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
     EXPECT_EQ(launcher().openedAddresses(), QStringLiteral("http://%1/\n").arg(m_demo->host()));
     EXPECT_EQ(launcher().browserEnvironment(),
         QStringLiteral("QT_QPA_PLATFORM=(unset)\nQTWEBENGINE_CHROMIUM_FLAGS=--players-own-flag\n"));
     EXPECT_FALSE(m_demo->logText().contains(QLatin1String("/pcLogin/")));
     // The update check comes first: its manifest is asked for before the
     // browser fetches the home page.
-    ASSERT_TRUE(
-        waitUntil([&] { return m_demo->logText().contains(QLatin1String("GET / ")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return m_demo->logText().contains(QLatin1String("GET / ")); }, 10000));
     const QString log = m_demo->logText();
     const qsizetype manifest = log.indexOf(QLatin1String("GET /gamehome/kest/update.txt "));
     EXPECT_GE(manifest, 0) << qPrintable(log);
@@ -675,7 +676,7 @@ TEST_F(StartupTest, LaterStartsHandTheirCommandToTheFirst)
         later.useHost(m_demo->host());
         ASSERT_TRUE(later.start(arguments));
         bool windowSeen = false;
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] {
                 windowSeen = windowSeen || !visibleWindowsOf(later.pid()).isEmpty();
                 return later.waitForExit(0);
@@ -688,11 +689,11 @@ TEST_F(StartupTest, LaterStartsHandTheirCommandToTheFirst)
     };
 
     clickAt(login[0].geometry.topLeft() + kMinimizeButton);
-    ASSERT_TRUE(waitUntil([&] { return isIconic(login[0].id); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return isIconic(login[0].id); }, 10000));
     startLater({});
-    EXPECT_TRUE(waitUntil([&] { return !isIconic(login[0].id); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !isIconic(login[0].id); }, 10000));
     startLater({ QStringLiteral("/web") });
-    EXPECT_TRUE(waitUntil([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !launcher().openedAddresses().isEmpty(); }, 10000));
     EXPECT_EQ(launcher().openedAddresses(), QStringLiteral("http://%1/\n").arg(m_demo->host()));
     startLater({ game(QStringLiteral("linked")) });
     screenshot(artifact(QStringLiteral("later-start-login.png")));
@@ -702,7 +703,7 @@ TEST_F(StartupTest, LaterStartsHandTheirCommandToTheFirst)
     ASSERT_TRUE(enterAsAlice(login[0].geometry.topLeft()));
     expectHandOver(QStringLiteral("alice"));
     const auto requested = [&](const QString& account) {
-        return waitUntil(
+        return QTest::qWaitFor(
             [&] { return m_demo->logText().contains(QStringLiteral("GET /game/") + account); },
             kStartMs);
     };
@@ -788,16 +789,16 @@ TEST_F(StartupTest, BusActivationStartsKestForALinkTopicCall)
     }
     ASSERT_NE(kest, 0);
     QList<XWindow> login;
-    ASSERT_TRUE(
-        waitUntil([&] { return (login = windowsSized(kest, kLoginSize)).size() == 2; }, kStartMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (login = windowsSized(kest, kLoginSize)).size() == 2; }, kStartMs));
     waitForPage(login[0].geometry.topLeft());
     ASSERT_TRUE(enterAsAlice(login[0].geometry.topLeft()));
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] { return m_demo->logText().contains(QLatin1String("GET /game/linked")); }, kStartMs))
         << qPrintable(m_demo->logText());
     screenshot(artifact(QStringLiteral("bus-activated.png")));
     ::kill(pid_t(kest), SIGTERM);
-    EXPECT_TRUE(waitUntil([&] { return !processExists(kest); }, 20000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !processExists(kest); }, 20000));
     daemon.terminate();
     daemon.waitForFinished(5000);
 }

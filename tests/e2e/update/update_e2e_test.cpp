@@ -3,103 +3,33 @@
 // through X, the real Update it carries downloads into the install folder and
 // starts the launcher again. On Xvfb with openbox; screenshots land in the
 // test's artefact folder.
-#include "tests/support/http_fault_server.h"
+#include "tests/support/demo_server.h"
+#include "tests/support/http_server.h"
 #include "tests/support/launcherfiles.h"
 #include "tests/support/testenv.h"
+#include "tests/support/x11tools.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <functional>
-#include <sys/prctl.h>
 #include <unistd.h>
 
-using Step = kest::test::HttpFaultServer::Step;
+using namespace kest::test;
+using Step = HttpServer::Step;
 
 namespace {
 
 constexpr int kStartMs = 90000; // the browser engine's start under the sanitizers included
 const QString kNotice = QStringLiteral("提示");
 const QString kUpdaterCaption = QStringLiteral("更新");
-
-QString run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(15000))
-        return {};
-    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!condition()) {
-        if (clock.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents();
-        QThread::msleep(50);
-    }
-    return true;
-}
-
-// Visible windows whose name is exactly `name`, as xdotool gives their ids.
-QStringList windowsNamed(const QString& name)
-{
-    const QString out = run(QStringLiteral("xdotool"),
-        { QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
-            QLatin1Char('^') + QRegularExpression::escape(name) + QLatin1Char('$') });
-    return out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QRect geometryOf(const QString& window)
-{
-    const QString out = run(QStringLiteral("xdotool"),
-        { QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"), window });
-    QRect rect;
-    for (const QString& line : out.split(QLatin1Char('\n'))) {
-        const QString value = line.section(QLatin1Char('='), 1);
-        if (line.startsWith(QLatin1String("X=")))
-            rect.moveLeft(value.toInt());
-        else if (line.startsWith(QLatin1String("Y=")))
-            rect.moveTop(value.toInt());
-        else if (line.startsWith(QLatin1String("WIDTH=")))
-            rect.setWidth(value.toInt());
-        else if (line.startsWith(QLatin1String("HEIGHT=")))
-            rect.setHeight(value.toInt());
-    }
-    return rect;
-}
-
-QString pidOfWindow(const QString& window)
-{
-    return run(QStringLiteral("xdotool"), { QStringLiteral("getwindowpid"), window });
-}
-
-// Presses Return in the window, as a player answering its default button.
-void pressReturnIn(const QString& window)
-{
-    run(QStringLiteral("xdotool"),
-        { QStringLiteral("windowactivate"), QStringLiteral("--sync"), window });
-    run(QStringLiteral("xdotool"), { QStringLiteral("key"), QStringLiteral("Return") });
-}
-
-QImage screenshot(const QString& path)
-{
-    run(QStringLiteral("import"), { QStringLiteral("-window"), QStringLiteral("root"), path });
-    return QImage(path);
-}
 
 QString artifact(const QString& name)
 {
@@ -110,31 +40,6 @@ QByteArray readAll(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// Processes whose executable is the file at `path` now (or was, before the
-// file was replaced).
-QList<pid_t> processesRunning(const QString& path)
-{
-    QList<pid_t> pids;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
-    for (const QString& entry : entries) {
-        bool number = false;
-        const pid_t pid = entry.toInt(&number);
-        if (!number || pid == ::getpid())
-            continue;
-        const QString exe = QFile::symLinkTarget(QStringLiteral("/proc/%1/exe").arg(pid));
-        if (exe == path || exe == path + QStringLiteral(" (deleted)"))
-            pids << pid;
-    }
-    return pids;
-}
-
-void endProcess(pid_t pid)
-{
-    ::kill(pid, SIGTERM);
-    if (!waitUntil([pid] { return ::kill(pid, 0) != 0; }, 5000))
-        ::kill(pid, SIGKILL);
 }
 
 class UpdateE2eTest : public ::testing::Test {
@@ -163,28 +68,17 @@ protected:
         ASSERT_TRUE(m_files.start());
         // data.pak comes slowly, in 40 blocks a tenth of a second apart, so
         // the updater's window can be seen at work.
-        kest::test::HttpFaultServer::Script paced { Step::head(200, kDataLength) };
+        kest::test::HttpServer::Script paced { Step::head(200, kDataLength) };
         for (qint64 at = 0; at < kDataLength; at += 8192)
             paced.insert(paced.end(), { Step::body(at, 8192), Step::pause(100) });
         m_files.route(QStringLiteral("/files/data.pak"), paced);
 
-        m_demo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_demo.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-        m_demo.start(qEnvironmentVariable("KEST_DEMO_BIN"),
-            { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--manifest-file"),
-                manifestFile(), QStringLiteral("--file"),
+        ASSERT_TRUE(m_demo.start(
+            { QStringLiteral("--manifest-file"), manifestFile(), QStringLiteral("--file"),
                 QStringLiteral("kest=") + m_scratch.filePath(QStringLiteral("served/kest")),
                 QStringLiteral("--file"),
                 QStringLiteral("libkest-engine.so=")
-                    + m_scratch.filePath(QStringLiteral("served/libkest-engine.so")),
-                QStringLiteral("--log"), m_scratch.filePath(QStringLiteral("requests.log")) });
-        QString said;
-        const QRegularExpression ready(QStringLiteral("listening on (127\\.0\\.0\\.1:\\d+)"));
-        while (m_demoHost.isEmpty() && m_demo.waitForReadyRead(15000)) {
-            said += QString::fromUtf8(m_demo.readAllStandardOutput());
-            m_demoHost = ready.match(said).captured(1);
-        }
-        ASSERT_FALSE(m_demoHost.isEmpty()) << "kest-demo did not start: " << said.toStdString();
+                    + m_scratch.filePath(QStringLiteral("served/libkest-engine.so")) }));
     }
 
     void TearDown() override
@@ -192,7 +86,7 @@ protected:
         // Every launcher and updater this case started, through whichever
         // program started it.
         for (const QString& program : { launcherPath(), updaterPath() }) {
-            for (const pid_t pid : processesRunning(program))
+            for (const qint64 pid : processesRunning(program))
                 endProcess(pid);
         }
         if (m_launcher.state() != QProcess::NotRunning) {
@@ -200,8 +94,6 @@ protected:
             m_launcher.waitForFinished(5000);
         }
         m_demo.terminate();
-        if (!m_demo.waitForFinished(5000))
-            m_demo.kill();
         m_files.stop();
         // Both programs write here; a sanitizer's report would not fail them.
         const QByteArray output = readAll(outputPath());
@@ -245,11 +137,6 @@ protected:
             bytes += "x|" + url.toUtf8() + "\r\n";
         writeFile(manifestFile(), bytes);
     }
-    QString demoFile(const QString& name) const
-    {
-        return QStringLiteral("http://%1/gamehome/kest/files/%2").arg(m_demoHost, name);
-    }
-
     // Starts the installed launcher with the platform's hosts and storage of
     // its own. Its output goes to a file, which the programs it starts
     // inherit (a pipe would break under them once this side stops reading).
@@ -257,7 +144,7 @@ protected:
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* variable : { "KEST_LOGIN_HOST", "KEST_HOME_HOST", "KEST_STATIC_HOST" })
-            env.insert(QLatin1String(variable), m_demoHost);
+            env.insert(QLatin1String(variable), m_demo.host());
         env.insert(QStringLiteral("KEST_EVENT_LOG"), eventLogPath());
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_scratch.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("XDG_CACHE_HOME"), m_scratch.filePath(QStringLiteral("cache")));
@@ -273,12 +160,11 @@ protected:
     QString waitForNotice(const QString& pid, int timeoutMs)
     {
         QString found;
-        waitUntil(
+        (void)QTest::qWaitFor(
             [&] {
-                const QStringList windows = windowsNamed(kNotice);
-                for (const QString& window : windows) {
-                    if (pidOfWindow(window) == pid)
-                        found = window;
+                for (const XWindow& window : visibleWindowsNamed(kNotice)) {
+                    if (windowPid(window.id) == pid)
+                        found = window.id;
                 }
                 return !found.isEmpty();
             },
@@ -297,17 +183,18 @@ protected:
             return {};
         }
         screenshot(artifact(QStringLiteral("%1-question.png").arg(currentCase())));
-        pressReturnIn(question); // Yes is the default button
+        activateWindow(question);
+        pressKey(QStringLiteral("Return")); // Yes is the default button
         EXPECT_TRUE(m_launcher.waitForFinished(30000)) << "the launcher did not get out of the way";
         EXPECT_EQ(m_launcher.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(m_launcher.exitCode(), 0);
 
         QString updaterPid;
-        EXPECT_TRUE(waitUntil(
+        EXPECT_TRUE(QTest::qWaitFor(
             [&] {
-                const QStringList windows = windowsNamed(kUpdaterCaption);
+                const QList<XWindow> windows = visibleWindowsNamed(kUpdaterCaption);
                 if (!windows.isEmpty())
-                    updaterPid = pidOfWindow(windows.first());
+                    updaterPid = windowPid(windows.first().id);
                 return !updaterPid.isEmpty();
             },
             30000))
@@ -320,9 +207,9 @@ protected:
     pid_t waitForRestartedLauncher()
     {
         pid_t restarted = 0;
-        waitUntil(
+        (void)QTest::qWaitFor(
             [&] {
-                const QList<pid_t> pids = processesRunning(launcherPath());
+                const QList<qint64> pids = processesRunning(launcherPath());
                 restarted = pids.isEmpty() ? 0 : pids.first();
                 return restarted != 0;
             },
@@ -341,9 +228,8 @@ protected:
     QByteArray m_newBytes;
     QByteArray m_oldLibrary;
     QByteArray m_newLibrary;
-    kest::test::HttpFaultServer m_files;
-    QProcess m_demo;
-    QString m_demoHost;
+    kest::test::HttpServer m_files;
+    DemoServer m_demo;
     QProcess m_launcher;
     QString m_launcherFolder = QStringLiteral("install");
 };
@@ -352,7 +238,8 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
 {
     serveManifest(QStringLiteral("9.9.9"),
         { m_files.url(QStringLiteral("/files/data.pak")),
-            demoFile(QStringLiteral("libkest-engine.so")), demoFile(QStringLiteral("kest")) });
+            m_demo.fileUrl(QStringLiteral("libkest-engine.so")),
+            m_demo.fileUrl(QStringLiteral("kest")) });
     ASSERT_NO_FATAL_FAILURE(startLauncher());
     // The updater reads the launcher's copy; the platform itself now names
     // the build's own version, so the launcher started afterwards goes on.
@@ -361,9 +248,9 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
     serveManifest(qEnvironmentVariable("KEST_VERSION"), {});
 
     // The updater's window at work on data.pak: seen, and kept as a picture.
-    const QStringList windows = windowsNamed(kUpdaterCaption);
+    const QList<XWindow> windows = visibleWindowsNamed(kUpdaterCaption);
     ASSERT_FALSE(windows.isEmpty());
-    const QRect frame = geometryOf(windows.first());
+    const QRect frame = windows.first().geometry;
     EXPECT_EQ(frame.size(), QSize(305, 144));
     QThread::msleep(1500); // some 15 of data.pak's 40 blocks
     const QImage shot = screenshot(artifact(QStringLiteral("updater-at-work.png")));
@@ -376,7 +263,8 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
     const QString done = waitForNotice(updaterPid, 60000);
     ASSERT_FALSE(done.isEmpty()) << "the updater told nothing";
     screenshot(artifact(QStringLiteral("updated-notice.png")));
-    pressReturnIn(done);
+    activateWindow(done);
+    pressKey(QStringLiteral("Return"));
 
     const pid_t restarted = waitForRestartedLauncher();
     ASSERT_NE(restarted, 0) << "no launcher was started after the update";
@@ -395,7 +283,7 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
     EXPECT_EQ(readAll(m_scratch.filePath(QStringLiteral("install/data.pak"))),
         kest::test::patternBytes(0, kDataLength));
     EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("install/.kest-update"))));
-    EXPECT_TRUE(waitUntil([&] { return processesRunning(updaterPath()).isEmpty(); }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return processesRunning(updaterPath()).isEmpty(); }, 10000));
 }
 
 TEST_F(UpdateE2eTest, AFailedUpdateIsToldAndTheOldLauncherStartsAgain)
@@ -414,7 +302,8 @@ TEST_F(UpdateE2eTest, AFailedUpdateIsToldAndTheOldLauncherStartsAgain)
     screenshot(artifact(QStringLiteral("failed-notice.png")));
     EXPECT_TRUE(readAll(eventLogPath()).contains("update failed: the download of kest"))
         << readAll(eventLogPath()).constData();
-    pressReturnIn(failed);
+    activateWindow(failed);
+    pressKey(QStringLiteral("Return"));
 
     const pid_t restarted = waitForRestartedLauncher();
     ASSERT_NE(restarted, 0) << "the old launcher was not started again";
@@ -440,11 +329,12 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
     m_launcherFolder = QStringLiteral("data/kest/program");
 
     serveManifest(QStringLiteral("9.9.9"),
-        { m_files.url(QStringLiteral("/files/data.pak")), demoFile(QStringLiteral("kest")) });
+        { m_files.url(QStringLiteral("/files/data.pak")), m_demo.fileUrl(QStringLiteral("kest")) });
     ASSERT_NO_FATAL_FAILURE(startLauncher(system + "/kest"));
     // The process the package started now runs the per-user copy.
     const QString exe = QStringLiteral("/proc/%1/exe").arg(m_launcher.processId());
-    EXPECT_TRUE(waitUntil([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
         << QFileInfo(exe).symLinkTarget().toStdString();
     EXPECT_EQ(readAll(launcherPath()), m_oldBytes);
     EXPECT_EQ(readAll(libraryPath()), m_oldLibrary);
@@ -456,7 +346,8 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
     serveManifest(qEnvironmentVariable("KEST_VERSION"), {});
     const QString done = waitForNotice(updaterPid, 60000);
     ASSERT_FALSE(done.isEmpty()) << "the updater told nothing";
-    pressReturnIn(done);
+    activateWindow(done);
+    pressKey(QStringLiteral("Return"));
     const pid_t restarted = waitForRestartedLauncher();
     ASSERT_NE(restarted, 0) << "no launcher was started after the update";
     EXPECT_EQ(readAll(QStringLiteral("/proc/%1/exe").arg(restarted)), m_newBytes);
@@ -465,7 +356,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
     // The next start from the package goes straight to the updated copy.
     ASSERT_NO_FATAL_FAILURE(startLauncher(system + "/kest"));
     const QString next = QStringLiteral("/proc/%1/exe").arg(m_launcher.processId());
-    EXPECT_TRUE(waitUntil([&] { return readAll(next) == m_newBytes; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return readAll(next) == m_newBytes; }, 10000));
     EXPECT_EQ(QDir(system).entryList(QDir::Files), packaged);
     EXPECT_EQ(readAll(system + "/kest"), m_oldBytes);
     EXPECT_TRUE(

@@ -1,24 +1,24 @@
 // The bundled demo platform (demo/, kest-demo): started as the real binary on
 // a free port and questioned through QNetworkAccessManager, with its cookie
 // jar, the way the launcher's browser and downloader will use it.
+#include "tests/support/demo_server.h"
 #include "tests/support/testenv.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+using kest::test::DemoServer;
 
 namespace {
 
@@ -66,90 +66,6 @@ Reply postForm(QNetworkAccessManager& network, const QUrl& url, const QUrlQuery&
     return finish(network.post(request, form.toString(QUrl::FullyEncoded).toUtf8()));
 }
 
-// One kest-demo process with its request log in a private folder.
-class DemoProcess final {
-public:
-    DemoProcess() = default;
-    Q_DISABLE_COPY_MOVE(DemoProcess)
-    ~DemoProcess()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(kWaitMs);
-        }
-    }
-
-    // Starts the server with these arguments plus a log file and, unless
-    // the arguments name one, --port 0; waits for its "listening on" line.
-    ::testing::AssertionResult start(QStringList arguments)
-    {
-        if (!m_dir.isValid())
-            return ::testing::AssertionFailure() << "no temporary folder";
-        arguments << QStringLiteral("--log") << logPath();
-        if (!arguments.contains(QStringLiteral("--port")))
-            arguments << QStringLiteral("--port") << QStringLiteral("0");
-        m_process.start(QStringLiteral(KEST_DEMO_BINARY), arguments);
-        if (!m_process.waitForStarted(kWaitMs))
-            return ::testing::AssertionFailure() << "cannot start " << KEST_DEMO_BINARY;
-
-        static const QRegularExpression ready(
-            QStringLiteral("^listening on 127\\.0\\.0\\.1:(\\d+)\\n"));
-        QByteArray output;
-        QElapsedTimer clock;
-        clock.start();
-        while (clock.elapsed() < kWaitMs) {
-            output += m_process.readAllStandardOutput();
-            const auto match = ready.match(QString::fromUtf8(output));
-            if (match.hasMatch()) {
-                m_port = match.captured(1).toInt();
-                return ::testing::AssertionSuccess();
-            }
-            if (!m_process.waitForReadyRead(200) && m_process.state() == QProcess::NotRunning)
-                break;
-        }
-        return ::testing::AssertionFailure()
-            << "no \"listening on\" line; stdout: " << output.constData()
-            << " stderr: " << m_process.readAllStandardError().constData();
-    }
-
-    int port() const { return m_port; }
-    QString host() const { return QStringLiteral("127.0.0.1:") + QString::number(m_port); }
-    QUrl url(const QString& pathAndQuery) const
-    {
-        return QUrl(QStringLiteral("http://") + host() + pathAndQuery, QUrl::StrictMode);
-    }
-    QString logPath() const { return m_dir.filePath(QStringLiteral("requests.log")); }
-    QStringList logLines() const
-    {
-        QFile log(logPath());
-        if (!log.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(log.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
-    QString writeFile(const QString& name, const QByteArray& bytes) const
-    {
-        const QString path = m_dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-        return path;
-    }
-
-    // SIGTERM; the exit code, or -1 when the process crashed or hung.
-    int terminate()
-    {
-        m_process.terminate();
-        if (!m_process.waitForFinished(kWaitMs) || m_process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return m_process.exitCode();
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    int m_port = 0;
-};
-
 QByteArray someBytes(int size, int seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
@@ -162,7 +78,7 @@ QByteArray someBytes(int size, int seed)
 
 TEST(DemoServer, ManifestListsVersionAndFilesAsTheUpdaterReadsThem)
 {
-    DemoProcess demo;
+    DemoServer demo;
     const QByteArray updater = someBytes(3000, 1);
     const QByteArray launcher = someBytes(200000, 2); // several download blocks
     ASSERT_TRUE(
@@ -212,7 +128,7 @@ TEST(DemoServer, ManifestListsVersionAndFilesAsTheUpdaterReadsThem)
 
 TEST(DemoServer, ManifestNamesTheBuildsOwnVersionByDefault)
 {
-    DemoProcess demo;
+    DemoServer demo;
     ASSERT_TRUE(demo.start({}));
     QNetworkAccessManager network;
     EXPECT_EQ(get(network, demo.url(QStringLiteral("/gamehome/kest/update.txt"))).body,
@@ -222,7 +138,7 @@ TEST(DemoServer, ManifestNamesTheBuildsOwnVersionByDefault)
 
 TEST(DemoServer, ManifestFileIsServedVerbatimAndReadAgainOnEveryRequest)
 {
-    DemoProcess demo;
+    DemoServer demo;
     const QByteArray damaged = "VERSION = 1.1.0\nno separator here\n\xff\x00tail";
     const QString path = demo.writeFile(QStringLiteral("damaged.txt"), damaged);
     ASSERT_TRUE(demo.start({ QStringLiteral("--manifest-file"), path }));
@@ -237,7 +153,7 @@ TEST(DemoServer, ManifestFileIsServedVerbatimAndReadAgainOnEveryRequest)
 
 TEST(DemoServer, LoginPageMeetsTheLaunchersRequirements)
 {
-    DemoProcess demo;
+    DemoServer demo;
     ASSERT_TRUE(demo.start({}));
     QNetworkAccessManager network;
 
@@ -273,7 +189,7 @@ TEST(DemoServer, LoginPageMeetsTheLaunchersRequirements)
 
 TEST(DemoServer, LoginSetsASessionAndAPersistentCookieThatTheGamePageReports)
 {
-    DemoProcess demo;
+    DemoServer demo;
     ASSERT_TRUE(demo.start({}));
     auto network = std::make_unique<QNetworkAccessManager>();
     network->setCookieJar(new QNetworkCookieJar(network.get()));
@@ -342,7 +258,7 @@ TEST(DemoServer, LoginSetsASessionAndAPersistentCookieThatTheGamePageReports)
 
 TEST(DemoServer, GameResourceIsCacheableAndRevalidates)
 {
-    DemoProcess demo;
+    DemoServer demo;
     ASSERT_TRUE(demo.start({}));
     QNetworkAccessManager network;
     network.setCache(nullptr);
@@ -364,7 +280,7 @@ TEST(DemoServer, LoginModesPlayAFailingPlatform)
 {
     QNetworkAccessManager network;
     {
-        DemoProcess demo;
+        DemoServer demo;
         ASSERT_TRUE(demo.start({ QStringLiteral("--login-mode"), QStringLiteral("short") }));
         const Reply page = get(network, demo.url(QStringLiteral("/pcLogin/")));
         EXPECT_EQ(page.status, 200);
@@ -372,13 +288,13 @@ TEST(DemoServer, LoginModesPlayAFailingPlatform)
         EXPECT_EQ(demo.terminate(), 0);
     }
     {
-        DemoProcess demo;
+        DemoServer demo;
         ASSERT_TRUE(demo.start({ QStringLiteral("--login-mode"), QStringLiteral("error500") }));
         EXPECT_EQ(get(network, demo.url(QStringLiteral("/pcLogin/"))).status, 500);
         EXPECT_EQ(demo.terminate(), 0);
     }
     {
-        DemoProcess demo;
+        DemoServer demo;
         ASSERT_TRUE(demo.start({ QStringLiteral("--login-mode"), QStringLiteral("error404long") }));
         const Reply page = get(network, demo.url(QStringLiteral("/pcLogin/")));
         EXPECT_EQ(page.status, 404);
@@ -388,7 +304,7 @@ TEST(DemoServer, LoginModesPlayAFailingPlatform)
     {
         // The page starts but never completes; SIGTERM still ends the server
         // at once and cleanly, the held response included.
-        DemoProcess demo;
+        DemoServer demo;
         ASSERT_TRUE(demo.start({ QStringLiteral("--login-mode"), QStringLiteral("slow") }));
         std::unique_ptr<QNetworkReply> reply(
             network.get(QNetworkRequest(demo.url(QStringLiteral("/pcLogin/")))));
@@ -409,7 +325,7 @@ TEST(DemoServer, ListensOnTheGivenPort)
 {
     const int port = kest::test::freePort();
     ASSERT_GT(port, 0);
-    DemoProcess demo;
+    DemoServer demo;
     ASSERT_TRUE(demo.start({ QStringLiteral("--port"), QString::number(port) }));
     EXPECT_EQ(demo.port(), port);
     QNetworkAccessManager network;
@@ -457,7 +373,7 @@ TEST(DemoServer, RefusesABadCommandLineWithAClearMessage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QProcess process;
-        process.start(QStringLiteral(KEST_DEMO_BINARY), c.arguments);
+        process.start(qEnvironmentVariable("KEST_DEMO_BIN"), c.arguments);
         ASSERT_TRUE(process.waitForFinished(kWaitMs));
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(process.exitCode(), 2);
@@ -468,7 +384,7 @@ TEST(DemoServer, RefusesABadCommandLineWithAClearMessage)
     }
 
     QProcess help;
-    help.start(QStringLiteral(KEST_DEMO_BINARY), { QStringLiteral("--help") });
+    help.start(qEnvironmentVariable("KEST_DEMO_BIN"), { QStringLiteral("--help") });
     ASSERT_TRUE(help.waitForFinished(kWaitMs));
     EXPECT_EQ(help.exitCode(), 0);
     EXPECT_TRUE(help.readAllStandardOutput().startsWith("Usage: kest-demo"));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "tests/integration/downloader/local_web_server.h"
-#include "tests/support/http_fault_server.h"
+#include "tests/support/http_server.h"
 #include "updater/CKvDownLoadFile.h"
 
 #include <QDir>
@@ -54,7 +54,8 @@ protected:
         ASSERT_TRUE(m_scratch.isValid());
         ASSERT_TRUE(QDir().mkpath(outDir()));
         qputenv("KEST_EVENT_LOG", QFile::encodeName(logPath()));
-        ASSERT_TRUE(m_web.isListening());
+        addDownloadRoutes(m_web);
+        ASSERT_TRUE(m_web.start());
         ASSERT_TRUE(m_faults.start());
         resetDownloader();
     }
@@ -147,8 +148,8 @@ protected:
     }
 
     QTemporaryDir m_scratch;
-    LocalWebServer m_web;
-    HttpFaultServer m_faults;
+    HttpServer m_web;
+    HttpServer m_faults;
     QObject m_context;
     std::unique_ptr<CKvDownLoadFile> m_downloader;
     std::vector<DownloadEvent> m_events;

@@ -11,6 +11,8 @@
 #include <QScopeGuard>
 #include <QTimer>
 
+#include <httplib.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,7 +22,7 @@
 
 using namespace std::chrono_literals;
 using kest::CKvDownLoadFile;
-using Step = kest::test::HttpFaultServer::Step;
+using Step = kest::test::HttpServer::Step;
 
 namespace kest::test {
 namespace {
@@ -457,7 +459,7 @@ TEST_F(DownloaderFaults, RedirectLoop)
 {
     expectCleanFailure(m_web.url(QStringLiteral("/loop")), outPath(QStringLiteral("x")),
         QStringLiteral("redirect"), false, {});
-    EXPECT_EQ(m_web.loopRequests(), CKvDownLoadFile::kMaxRedirects + 1);
+    EXPECT_EQ(m_web.requestCount(QStringLiteral("/loop")), CKvDownLoadFile::kMaxRedirects + 1);
 }
 
 TEST_F(DownloaderFaults, RedirectToAFileAddress)
@@ -539,7 +541,7 @@ TEST_F(DownloaderFaults, ServerStallsInTheMiddleOfTheBody)
 TEST_F(DownloaderFaults, AServerThatTricklesFailsBelowTheLowSpeedFloor)
 {
     constexpr int kBytes = 12;
-    HttpFaultServer::Script trickle { Step::head(200, kBytes) };
+    HttpServer::Script trickle { Step::head(200, kBytes) };
     for (int i = 0; i < kBytes; ++i) {
         trickle.push_back(Step::pause(300));
         trickle.push_back(Step::body(i, 1));
@@ -565,26 +567,20 @@ TEST_F(DownloaderFaults, AnHttpsAddressIsNeverRedirectedToHttp)
 {
     const TestCertificates certificates;
     ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
-    httplib::SSLServer tls(QFile::encodeName(certificates.certificateFile()).constData(),
-        QFile::encodeName(certificates.keyFile()).constData());
-    const int port = tls.bind_to_any_port("127.0.0.1");
-    ASSERT_GT(port, 0);
-    const QString base = QStringLiteral("https://127.0.0.1:%1").arg(port);
-    tls.Get("/file", [](const httplib::Request&, httplib::Response& response) {
+    HttpServer tls("127.0.0.1", certificates.certificateFile(), certificates.keyFile());
+    QString base;
+    tls.get("/file", [](const httplib::Request&, httplib::Response& response) {
         response.set_content(patternBytes(0, 100).toStdString(), "application/octet-stream");
     });
-    tls.Get("/to-https", [&base](const httplib::Request&, httplib::Response& response) {
+    tls.get("/to-https", [&base](const httplib::Request&, httplib::Response& response) {
         response.set_redirect(QString(base + QStringLiteral("/file")).toStdString());
     });
-    tls.Get("/to-http", [this](const httplib::Request&, httplib::Response& response) {
+    tls.get("/to-http", [this](const httplib::Request&, httplib::Response& response) {
         response.set_redirect(m_web.url(QStringLiteral("/file/100")).toStdString());
     });
-    std::thread serving([&tls] { tls.listen_after_bind(); });
-    const auto stop = qScopeGuard([&] {
-        tls.stop();
-        serving.join();
-        qunsetenv("SSL_CERT_FILE");
-    });
+    ASSERT_TRUE(tls.start());
+    base = tls.url(QString());
+    const auto unset = qScopeGuard([] { qunsetenv("SSL_CERT_FILE"); });
     qputenv("SSL_CERT_FILE", QFile::encodeName(certificates.authorityFile()));
 
     EXPECT_TRUE(download(base + QStringLiteral("/to-https"), outPath(QStringLiteral("a.bin"))));

@@ -1,9 +1,8 @@
 #include "tests/integration/downloader/local_web_server.h"
 
-#include "tests/support/http_fault_server.h"
+#include <httplib.h>
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 namespace kest::test {
@@ -34,17 +33,16 @@ size_t sizeArgument(const httplib::Request& request, int index)
 
 } // namespace
 
-LocalWebServer::LocalWebServer()
+void addDownloadRoutes(HttpServer& server)
 {
-    m_server.Get(
-        R"(/file/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
-            const size_t total = sizeArgument(request, 1);
-            response.set_content_provider(total, "application/octet-stream",
-                [](size_t offset, size_t length, httplib::DataSink& sink) {
-                    return sendPattern(offset, length, sink);
-                });
-        });
-    m_server.Get(
+    server.get(R"(/file/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+        const size_t total = sizeArgument(request, 1);
+        response.set_content_provider(total, "application/octet-stream",
+            [](size_t offset, size_t length, httplib::DataSink& sink) {
+                return sendPattern(offset, length, sink);
+            });
+    });
+    server.get(
         R"(/chunked/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
             const size_t total = sizeArgument(request, 1);
             response.set_chunked_content_provider(
@@ -56,7 +54,7 @@ LocalWebServer::LocalWebServer()
                     return sendPattern(offset, std::min(kChunk, total - offset), sink);
                 });
         });
-    m_server.Get(R"(/close-delimited/(\d+))",
+    server.get(R"(/close-delimited/(\d+))",
         [](const httplib::Request& request, httplib::Response& response) {
             const size_t total = sizeArgument(request, 1);
             response.set_content_provider(
@@ -68,54 +66,33 @@ LocalWebServer::LocalWebServer()
                     return sendPattern(offset, std::min(kChunk, total - offset), sink);
                 });
         });
-    m_server.Get("/empty", [](const httplib::Request&, httplib::Response& response) {
+    server.get("/empty", [](const httplib::Request&, httplib::Response& response) {
         response.set_content("", "application/octet-stream");
     });
-    m_server.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+    server.get("/missing", [](const httplib::Request&, httplib::Response& response) {
         response.status = 404;
         response.set_content("no such file", "text/plain");
     });
-    m_server.Get("/error", [](const httplib::Request&, httplib::Response& response) {
+    server.get("/error", [](const httplib::Request&, httplib::Response& response) {
         response.status = 500;
         response.set_content("server error", "text/plain");
     });
-    m_server.Get("/loop", [this](const httplib::Request&, httplib::Response& response) {
-        ++m_loopRequests;
+    server.get("/loop", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/loop");
     });
-    m_server.Get(R"(/redirect/(\d+)/(\d+))",
+    server.get(R"(/redirect/(\d+)/(\d+))",
         [](const httplib::Request& request, httplib::Response& response) {
             const size_t hops = sizeArgument(request, 1);
             const std::string size = request.matches[2].str();
             response.set_redirect(
                 hops <= 1 ? "/file/" + size : "/redirect/" + std::to_string(hops - 1) + "/" + size);
         });
-    m_server.Get("/redirect-missing", [](const httplib::Request&, httplib::Response& response) {
+    server.get("/redirect-missing", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("/missing");
     });
-    m_server.Get("/redirect-file", [](const httplib::Request&, httplib::Response& response) {
+    server.get("/redirect-file", [](const httplib::Request&, httplib::Response& response) {
         response.set_redirect("file:///etc/hostname");
     });
-
-    m_port = m_server.bind_to_any_port("127.0.0.1");
-    if (m_port <= 0)
-        return;
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    // httplib's stop() does nothing to a server that is not running yet.
-    for (int waited = 0; !m_server.is_running() && waited < 5000; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-}
-
-LocalWebServer::~LocalWebServer()
-{
-    m_server.stop();
-    if (m_thread.joinable())
-        m_thread.join();
-}
-
-QString LocalWebServer::url(const QString& path) const
-{
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path);
 }
 
 } // namespace kest::test

@@ -4,8 +4,8 @@
 // is fetched again, and that request still carries both cookies.
 #include "launcher/browser/BrowserProfile.h"
 #include "launcher/browser/CacheMain.h"
+#include "tests/support/http_server.h"
 #include "tests/support/pageload.h"
-#include "tests/support/testenv.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -18,8 +18,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 using namespace kest;
@@ -28,11 +26,12 @@ namespace {
 
 constexpr int kWaitMs = 30000; // the engine starts slowly under Xvfb and the sanitizers
 
-class CacheServer {
-public:
+// A page that sets a session and a persistent cookie and loads a script the
+// browser may keep for an hour; the Cookie header of every script request.
+struct CacheServer {
     CacheServer()
     {
-        m_server.Get("/page", [](const httplib::Request&, httplib::Response& res) {
+        server.get("/page", [](const httplib::Request&, httplib::Response& res) {
             res.set_header("Cache-Control", "no-store");
             res.set_header("Set-Cookie", "session_c=s1; Path=/");
             res.set_header("Set-Cookie", "persistent_c=p1; Path=/; Max-Age=86400");
@@ -40,48 +39,24 @@ public:
                             "</head><body>page</body></html>",
                 "text/html");
         });
-        m_server.Get("/cached.js", [this](const httplib::Request& req, httplib::Response& res) {
-            {
-                const std::lock_guard lock(m_mutex);
-                m_scriptCookies.push_back(req.get_header_value("Cookie"));
-            }
+        server.get("/cached.js", [](const httplib::Request&, httplib::Response& res) {
             res.set_header("Cache-Control", "public, max-age=3600");
             res.set_content("document.title = 'loaded';", "text/javascript");
         });
-        // One request per connection: the engine keeps idle ones open, which
-        // would hold up stopping the server.
-        m_server.set_keep_alive_max_count(1);
-        m_server.set_read_timeout(0, 200000);
-        m_port = kest::test::freePort();
-        if (m_port > 0 && m_server.bind_to_port("127.0.0.1", m_port))
-            m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        else
-            m_port = 0;
+        server.start();
     }
-    ~CacheServer()
+    QUrl url(const char* path) const { return QUrl(server.url(QLatin1String(path))); }
+    std::vector<std::string> scriptCookies() const
     {
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
+        std::vector<std::string> cookies;
+        for (const std::string& line : server.log()) {
+            if (line.rfind("/cached.js ", 0) == 0)
+                cookies.push_back(line.substr(line.find(" Cookie: ") + 9));
+        }
+        return cookies;
     }
 
-    QUrl url(const char* path) const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QLatin1String(path)));
-    }
-    int port() const { return m_port; }
-    std::vector<std::string> scriptCookies()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_scriptCookies;
-    }
-
-private:
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    std::mutex m_mutex;
-    std::vector<std::string> m_scriptCookies;
+    kest::test::HttpServer server;
 };
 
 class CacheClearingTest : public ::testing::Test {
@@ -95,7 +70,7 @@ protected:
 
     void SetUp() override
     {
-        ASSERT_NE(m_server.port(), 0);
+        ASSERT_TRUE(m_server.server.listening());
         ASSERT_NE(browserProfile(), nullptr);
         m_page = std::make_unique<QWebEnginePage>(browserProfile());
         trackBrowserPage(m_page.get());

@@ -4,6 +4,7 @@
 // earlier clearing in the process decides what this one sees.
 #include "launcher/browser/BrowserProfile.h"
 #include "launcher/browser/CacheMain.h"
+#include "tests/support/http_server.h"
 #include "tests/support/pageload.h"
 #include "tests/support/tls.h"
 
@@ -24,10 +25,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <sys/stat.h>
-#include <thread>
 #include <vector>
 
 using namespace kest;
@@ -37,45 +36,45 @@ namespace {
 constexpr int kWaitMs = 30000; // the engine starts slowly under Xvfb and the sanitizers
 
 // The same routes over http and https: /set-* answer with cookies, every
-// request is logged with its scheme, host and Cookie header.
-class CookieServers {
-public:
+// request is logged with its host and Cookie header.
+struct CookieServers {
     explicit CookieServers(const kest::test::TestCertificates& certificates)
-        : m_https(QFile::encodeName(certificates.certificateFile()).constData(),
-            QFile::encodeName(certificates.keyFile()).constData())
+        : https("127.0.0.1", certificates.certificateFile(), certificates.keyFile())
     {
-        m_httpPort = serve(m_http, "http", m_httpThread);
-        m_httpsPort = serve(m_https, "https", m_httpsThread);
-    }
-    ~CookieServers()
-    {
-        m_http.stop();
-        m_https.stop();
-        for (std::thread* thread : { &m_httpThread, &m_httpsThread }) {
-            if (thread->joinable())
-                thread->join();
+        for (kest::test::HttpServer* server : { &http, &https }) {
+            server->get("/set-plain", [](const httplib::Request&, httplib::Response& res) {
+                res.set_header("Set-Cookie", "host_c=h; Path=/");
+                res.set_header("Set-Cookie", "domain_c=d; Domain=a.localhost; Path=/");
+                res.set_header("Set-Cookie", "path_c=p; Path=/sub; Max-Age=86400");
+                res.set_content("<!doctype html><p>plain</p>", "text/html");
+            });
+            server->get("/set-secure", [](const httplib::Request&, httplib::Response& res) {
+                res.set_header(
+                    "Set-Cookie", "__Host-h=1; Path=/; Secure; HttpOnly; SameSite=Strict");
+                res.set_header(
+                    "Set-Cookie", "__Secure-s=2; Path=/; Secure; Max-Age=86400; SameSite=None");
+                res.set_content("<!doctype html><p>secure</p>", "text/html");
+            });
+            server->get("/probe", [](const httplib::Request&, httplib::Response& res) {
+                res.set_header("Cache-Control", "no-store");
+                res.set_content("<!doctype html><p>probe</p>", "text/html");
+            });
         }
     }
-    bool listening() const { return m_httpPort > 0 && m_httpsPort > 0; }
-    QUrl url(const char* scheme, const char* host, const char* path) const
+    bool start() { return http.start() && https.start(); }
+    kest::test::HttpServer& of(const char* scheme)
     {
-        const bool tls = std::string(scheme) == "https";
-        return QUrl(QStringLiteral("%1://%2:%3%4")
-                        .arg(QLatin1String(scheme), QLatin1String(host))
-                        .arg(tls ? m_httpsPort : m_httpPort)
-                        .arg(QLatin1String(path)));
+        return std::string(scheme) == "https" ? https : http;
     }
-    // "<scheme> <host> <path> Cookie: <header>" of every request so far.
-    std::vector<std::string> log()
+    QUrl url(const char* scheme, const char* host, const char* path)
     {
-        const std::lock_guard lock(m_mutex);
-        return m_log;
+        return QUrl(of(scheme).url(QLatin1String(host), QLatin1String(path)));
     }
     // The Cookie header of the last request for scheme, host and path.
     std::string cookiesOf(const char* scheme, const char* host, const char* path)
     {
-        const std::string prefix = std::string(scheme) + " " + host + " " + path + " Cookie: ";
-        const std::vector<std::string> lines = log();
+        const std::string prefix = std::string(path) + " Host: " + host + " Cookie: ";
+        const std::vector<std::string> lines = of(scheme).log();
         for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
             if (it->rfind(prefix, 0) == 0)
                 return it->substr(prefix.size());
@@ -83,48 +82,8 @@ public:
         return "<no request>";
     }
 
-private:
-    int serve(httplib::Server& server, const char* scheme, std::thread& thread)
-    {
-        server.set_logger([this, scheme](const httplib::Request& req, const httplib::Response&) {
-            std::string host = req.get_header_value("Host");
-            host = host.substr(0, host.rfind(':'));
-            const std::lock_guard lock(m_mutex);
-            m_log.push_back(std::string(scheme) + " " + host + " " + req.path
-                + " Cookie: " + req.get_header_value("Cookie"));
-        });
-        server.Get("/set-plain", [](const httplib::Request&, httplib::Response& res) {
-            res.set_header("Set-Cookie", "host_c=h; Path=/");
-            res.set_header("Set-Cookie", "domain_c=d; Domain=a.localhost; Path=/");
-            res.set_header("Set-Cookie", "path_c=p; Path=/sub; Max-Age=86400");
-            res.set_content("<!doctype html><p>plain</p>", "text/html");
-        });
-        server.Get("/set-secure", [](const httplib::Request&, httplib::Response& res) {
-            res.set_header("Set-Cookie", "__Host-h=1; Path=/; Secure; HttpOnly; SameSite=Strict");
-            res.set_header(
-                "Set-Cookie", "__Secure-s=2; Path=/; Secure; Max-Age=86400; SameSite=None");
-            res.set_content("<!doctype html><p>secure</p>", "text/html");
-        });
-        server.Get("/probe", [](const httplib::Request&, httplib::Response& res) {
-            res.set_header("Cache-Control", "no-store");
-            res.set_content("<!doctype html><p>probe</p>", "text/html");
-        });
-        server.set_keep_alive_max_count(1);
-        server.set_read_timeout(0, 200000);
-        const int port = server.bind_to_any_port("127.0.0.1");
-        if (port > 0)
-            thread = std::thread([&server] { server.listen_after_bind(); });
-        return port;
-    }
-
-    httplib::Server m_http;
-    httplib::SSLServer m_https;
-    std::thread m_httpThread;
-    std::thread m_httpsThread;
-    int m_httpPort = 0;
-    int m_httpsPort = 0;
-    std::mutex m_mutex;
-    std::vector<std::string> m_log;
+    kest::test::HttpServer http;
+    kest::test::HttpServer https;
 };
 
 // Every attribute the engine reports. (Qt WebEngine 6.4 reports no SameSite: it is
@@ -186,7 +145,7 @@ TEST_F(CookieKeepingTest, EveryCookieComesBackExactlyAsItWas)
     const kest::test::TestCertificates certificates;
     ASSERT_TRUE(certificates.isValid()) << "the openssl tool is needed (scripts/setup)";
     CookieServers servers(certificates);
-    ASSERT_TRUE(servers.listening());
+    ASSERT_TRUE(servers.start());
     // The engine has its own trust store; the test's authority is accepted
     // for this page alone, and nothing else is.
     QFile caFile(certificates.authorityFile());
@@ -236,8 +195,10 @@ TEST_F(CookieKeepingTest, EveryCookieComesBackExactlyAsItWas)
     ASSERT_TRUE(load(servers.url("http", "a.localhost", "/probe")));
     ASSERT_TRUE(load(servers.url("http", "b.a.localhost", "/probe")));
     ASSERT_TRUE(load(servers.url("https", "a.localhost", "/probe")));
-    for (const std::string& line : servers.log())
-        std::printf("request: %s\n", line.c_str());
+    for (const char* scheme : { "http", "https" }) {
+        for (const std::string& line : servers.of(scheme).log())
+            std::printf("request: %s %s\n", scheme, line.c_str());
+    }
     // (The engine counts http://*.localhost as a secure context, so Secure
     // cookies go there too: only https shows what a real host would get.)
     EXPECT_EQ(servers.cookiesOf("http", "b.a.localhost", "/probe"), "domain_c=d");

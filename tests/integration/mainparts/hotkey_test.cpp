@@ -7,8 +7,8 @@
 #include "launcher/mainwindow/ModMsg.h"
 #include "platform/messages.h"
 #include "platform/windowhiding.h"
+#include "tests/support/x11tools.h"
 #include "winhook/WindowMessage.h"
-#include "x11tools.h"
 
 #include "tests/support/testenv.h"
 
@@ -157,12 +157,9 @@ TEST_F(HotKey, TheToggleKeepsMinimisedAndMaximisedStates)
 {
     // The window manager's record of the window: maximised, iconified.
     const auto wmState = [&] {
-        QString out;
-        runTool(QStringLiteral("xprop"),
+        return runTool(QStringLiteral("xprop"),
             { QStringLiteral("-id"), QString::number(window.winId()),
-                QStringLiteral("_NET_WM_STATE"), QStringLiteral("WM_STATE") },
-            &out);
-        return out;
+                QStringLiteral("_NET_WM_STATE"), QStringLiteral("WM_STATE") });
     };
     const auto maximisedByWm
         = [&] { return wmState().contains(QLatin1String("_NET_WM_STATE_MAXIMIZED_VERT")); };

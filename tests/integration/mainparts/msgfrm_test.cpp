@@ -5,8 +5,8 @@
 #include "launcher/mainwindow/MsgFrm.h"
 #include "skin/BForm.h"
 #include "skin/iButton.h"
+#include "tests/support/x11tools.h"
 #include "winhook/cSetStyle.h"
-#include "x11tools.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -7,8 +7,8 @@
 #include "launcher/mainwindow/CKvNotifyIcon.h"
 #include "platform/messages.h"
 #include "platform/resources.h"
+#include "tests/support/x11tools.h"
 #include "winhook/WindowMessage.h"
-#include "x11tools.h"
 
 #include <QApplication>
 #include <QDBusConnection>

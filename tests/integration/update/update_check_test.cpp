@@ -5,7 +5,7 @@
 
 #include "launcher/shared/UpdateCheck.h"
 #include "platform/deploy.h"
-#include "tests/support/http_fault_server.h"
+#include "tests/support/http_server.h"
 #include "tests/support/signing.h"
 #include "tests/support/testenv.h"
 #include "tests/support/tls.h"
@@ -20,7 +20,7 @@
 
 using kest::UpdateCheck;
 using Result = kest::UpdateCheck::Result;
-using Step = kest::test::HttpFaultServer::Step;
+using Step = kest::test::HttpServer::Step;
 
 namespace kest::test {
 namespace {
@@ -45,9 +45,9 @@ protected:
         UpdateTest::TearDown();
     }
     void useHost(const QString& host) { qputenv("KEST_STATIC_HOST", host.toUtf8()); }
-    std::unique_ptr<DemoProcess> demoNaming(const QString& version)
+    std::unique_ptr<DemoServer> demoNaming(const QString& version)
     {
-        auto demo = std::make_unique<DemoProcess>(
+        auto demo = std::make_unique<DemoServer>(
             QStringList { QStringLiteral("--version"), version, QStringLiteral("--file"),
                 QStringLiteral("kest=") + servedPath(QStringLiteral("kest")) });
         useHost(demo->host());
@@ -221,7 +221,7 @@ TEST_F(UpdateCheckTest, OverHttpsOnlyACertifiedServerIsBelieved)
 
 TEST_F(UpdateCheckTest, WithoutAnyManifestTheCheckEndsSilently)
 {
-    HttpFaultServer server; // answers 404 to everything
+    HttpServer server; // answers 404 to everything
     ASSERT_TRUE(server.start());
     useHost(QStringLiteral("127.0.0.1:%1").arg(server.port()));
     EXPECT_EQ(m_check.startupCheck(), Result::Current);
@@ -235,7 +235,7 @@ TEST_F(UpdateCheckTest, WithoutAnyManifestTheCheckEndsSilently)
 TEST_F(UpdateCheckTest, ADeadStaticServerCostsSecondsAndTheEarlierCopyIsRead)
 {
     writeManifest("version=" + programVersion().toUtf8() + "\r\n");
-    HttpFaultServer stalled;
+    HttpServer stalled;
     ASSERT_TRUE(stalled.start());
     stalled.route(QStringLiteral("/gamehome/kest/update.txt"), { Step::hold() });
     SilentPort silent;

@@ -1,7 +1,7 @@
 #include "tests/integration/update/update_fixture.h"
 
 #include "platform/tempdir.h"
-#include "tests/support/http_fault_server.h"
+#include "tests/support/http_server.h"
 #include "tests/support/signing.h"
 #include "updater/CKvDownLoadFile.h"
 
@@ -10,78 +10,14 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QRegularExpression>
+#include <QProcess>
 #include <QTest>
 
 #include <algorithm>
 
-#include <csignal>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 
 namespace kest::test {
-
-DemoProcess::DemoProcess(const QStringList& arguments)
-{
-    const QString program = qEnvironmentVariable("KEST_DEMO_BIN");
-    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    // Should this test die, the server goes with it rather than holding
-    // the test runner's output open.
-    m_process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    m_process.start(program,
-        QStringList { QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--log"),
-            m_dir.filePath(QStringLiteral("requests.log")) }
-            + arguments);
-    if (!m_process.waitForStarted(10000)) {
-        ADD_FAILURE() << "cannot start " << program.toStdString();
-        return;
-    }
-    const QRegularExpression ready(QStringLiteral("listening on 127\\.0\\.0\\.1:(\\d+)"));
-    QString said;
-    while (m_port == 0 && m_process.waitForReadyRead(15000)) {
-        said += QString::fromUtf8(m_process.readAllStandardOutput());
-        m_port = ready.match(said).captured(1).toInt();
-    }
-    if (m_port == 0)
-        ADD_FAILURE() << "kest-demo did not start: " << said.toStdString();
-}
-
-DemoProcess::~DemoProcess()
-{
-    m_process.terminate();
-    if (!m_process.waitForFinished(5000))
-        m_process.kill();
-    m_process.waitForFinished(1000);
-}
-
-QString DemoProcess::fileUrl(const QString& name) const
-{
-    return QStringLiteral("http://%1/gamehome/kest/files/%2").arg(host(), name);
-}
-
-QString DemoProcess::manifestUrl() const
-{
-    return QStringLiteral("http://%1/gamehome/kest/update.txt").arg(host());
-}
-
-QString DemoProcess::requestLog() const
-{
-    return QString::fromUtf8(readFile(m_dir.filePath(QStringLiteral("requests.log"))));
-}
-
-int DemoProcess::requestsFor(const QString& path) const
-{
-    int count = 0;
-    const QStringList lines = requestLog().split(QLatin1Char('\n'));
-    for (const QString& line : lines)
-        count += line.section(QLatin1Char(' '), 1, 1) == path ? 1 : 0;
-    return count;
-}
-
-int DemoProcess::fileRequests() const
-{
-    return static_cast<int>(requestLog().count(QStringLiteral(" /gamehome/kest/files/")));
-}
 
 MessageBoxAnswerer::MessageBoxAnswerer()
 {
@@ -222,9 +158,9 @@ QString UpdateTest::servedPath(const QString& name) const
     return m_scratch.filePath(QStringLiteral("served/") + name);
 }
 
-std::unique_ptr<DemoProcess> UpdateTest::startDemo(const QStringList& extra)
+std::unique_ptr<DemoServer> UpdateTest::startDemo(const QStringList& extra)
 {
-    return std::make_unique<DemoProcess>(
+    return std::make_unique<DemoServer>(
         QStringList { QStringLiteral("--version"), QStringLiteral("9.9.9"),
             QStringLiteral("--file"),
             QStringLiteral("data.pak=") + servedPath(QStringLiteral("data.pak")),
@@ -232,13 +168,13 @@ std::unique_ptr<DemoProcess> UpdateTest::startDemo(const QStringList& extra)
         + extra);
 }
 
-bool UpdateTest::fetchManifest(const DemoProcess& demo)
+bool UpdateTest::fetchManifest(const DemoServer& demo)
 {
     CKvDownLoadFile downloader;
     return downloader.DownLoadFile(demo.manifestUrl(), manifestPath(), true, false);
 }
 
-bool UpdateTest::publish(const DemoProcess& demo, const QString& version, const SigningKey* key)
+bool UpdateTest::publish(const DemoServer& demo, const QString& version, const SigningKey* key)
 {
     QDir().mkpath(publishedFolder());
     return publishRelease(m_scratch.filePath(QStringLiteral("served")),

@@ -4,10 +4,11 @@
 // folder with an old launcher, the files the platform serves as the new
 // version, and a look at a folder that misses nothing (hidden files, modes).
 
+#include "tests/support/demo_server.h"
+
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QMessageBox>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -24,30 +25,6 @@
 namespace kest::test {
 
 class SigningKey;
-
-// A kest-demo process on a free loopback port (the program named by
-// KEST_DEMO_BIN), with its request log in a file of its own.
-class DemoProcess final {
-public:
-    explicit DemoProcess(const QStringList& arguments);
-    ~DemoProcess();
-    Q_DISABLE_COPY_MOVE(DemoProcess)
-
-    bool isRunning() const { return m_port != 0; }
-    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(m_port); }
-    QString fileUrl(const QString& name) const;
-    QString manifestUrl() const;
-    // Requests whose target is exactly `path`, from the request log.
-    int requestsFor(const QString& path) const;
-    int fileRequests() const; // any /gamehome/kest/files/...
-
-private:
-    QString requestLog() const;
-
-    QTemporaryDir m_dir;
-    QProcess m_process;
-    int m_port = 0;
-};
 
 // Answers the message boxes of this process as they appear, as a player
 // would: the plain message box is modal and a test has no player. Each box is
@@ -120,16 +97,16 @@ protected:
 
     // The demo platform serving data.pak and kest as the new version, in that
     // order, and more arguments.
-    std::unique_ptr<DemoProcess> startDemo(const QStringList& extra = {});
+    std::unique_ptr<DemoServer> startDemo(const QStringList& extra = {});
     // Fetches the manifest into the temporary folder, as the launcher does.
-    bool fetchManifest(const DemoProcess& demo);
+    bool fetchManifest(const DemoServer& demo);
     void writeManifest(const QByteArray& bytes) { writeFile(manifestPath(), bytes, 0600); }
 
     // The served files published as `version` by scripts/kest-publish under
     // the demo's files address, signed by `key` when given, into
     // publishedFolder(); placed as the launcher's fetch would place them.
     QString publishedFolder() const { return m_scratch.filePath(QStringLiteral("published")); }
-    bool publish(const DemoProcess& demo, const QString& version, const SigningKey* key);
+    bool publish(const DemoServer& demo, const QString& version, const SigningKey* key);
     void placePublished();
 
     // The install folder as the old and as the new version leave it.

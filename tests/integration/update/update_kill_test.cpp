@@ -5,7 +5,7 @@
 // with nothing hidden behind.
 #include "tests/integration/update/update_fixture.h"
 
-#include "tests/support/http_fault_server.h"
+#include "tests/support/http_server.h"
 
 #include "updater/CKvDownLoadFile.h"
 #include "updater/UpdateProcedure.h"
@@ -183,7 +183,7 @@ protected:
                   << QStringLiteral("data.pak=") + servedPath(QStringLiteral("data.pak"))
                   << QStringLiteral("--file")
                   << QStringLiteral("kest=") + servedPath(QStringLiteral("kest"));
-        m_demo = std::make_unique<DemoProcess>(arguments);
+        m_demo = std::make_unique<DemoServer>(arguments);
         ASSERT_TRUE(m_demo->isRunning());
         ASSERT_TRUE(fetchManifest(*m_demo));
     }
@@ -227,7 +227,7 @@ protected:
         return visible();
     }
 
-    std::unique_ptr<DemoProcess> m_demo;
+    std::unique_ptr<DemoServer> m_demo;
     QStringList m_extra;
 };
 

@@ -4,7 +4,7 @@
 // and by starting the launcher the updater would start.
 #include "tests/integration/update/update_fixture.h"
 
-#include "tests/support/http_fault_server.h"
+#include "tests/support/http_server.h"
 #include "tests/support/signing.h"
 #include "tests/support/tls.h"
 #include "updater/CKvDownLoadFile.h"
@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 using kest::CKvDownLoadFile;
 using kest::UpdateProcedure;
 using Outcome = kest::UpdateProcedure::Outcome;
-using Step = kest::test::HttpFaultServer::Step;
+using Step = kest::test::HttpServer::Step;
 
 namespace kest::test {
 namespace {
@@ -191,7 +191,7 @@ TEST_F(UpdateProcedureTest, ANameThatIsNotUtf8IsFetchedAndInstalledByteForByte)
 {
     const auto demo = startDemo();
     ASSERT_TRUE(demo->isRunning());
-    HttpFaultServer files;
+    HttpServer files;
     ASSERT_TRUE(files.start());
     constexpr qint64 kLength = 5000;
     files.route(QStringLiteral("/files/%D6%D0%CE%C4.pak"),
@@ -234,7 +234,7 @@ TEST_F(UpdateProcedureTest, CancelMidFileLeavesTheFolderAsItWas)
 
 TEST_F(UpdateProcedureTest, ServerFaultsOnTheSecondFileLeaveTheFolderAsItWas)
 {
-    HttpFaultServer faults;
+    HttpServer faults;
     ASSERT_TRUE(faults.start());
     const qint64 length = 100000;
     faults.route(QStringLiteral("/reset/kest"),
@@ -243,7 +243,7 @@ TEST_F(UpdateProcedureTest, ServerFaultsOnTheSecondFileLeaveTheFolderAsItWas)
         { Step::head(200, length), Step::body(0, 40000), Step::hold() });
     faults.route(QStringLiteral("/short/kest"), { Step::head(200, length), Step::body(0, 40000) });
     // The platform serves data.pak but has no kest: a 404 on the second file.
-    const auto demo = std::make_unique<DemoProcess>(QStringList { QStringLiteral("--file"),
+    const auto demo = std::make_unique<DemoServer>(QStringList { QStringLiteral("--file"),
         QStringLiteral("data.pak=") + servedPath(QStringLiteral("data.pak")) });
     ASSERT_TRUE(demo->isRunning());
     m_downloader.setStallTimeout(1s);

@@ -109,7 +109,7 @@ TEST_F(UpdateWindowTest, ShowsEachFileAndItsProgressThenTheSuccessMessage)
 
 TEST_F(UpdateWindowTest, AFailureIsToldAndThePreviousLauncherIsStartedAgain)
 {
-    const auto demo = std::make_unique<DemoProcess>(QStringList { QStringLiteral("--file"),
+    const auto demo = std::make_unique<DemoServer>(QStringList { QStringLiteral("--file"),
         QStringLiteral("data.pak=") + servedPath(QStringLiteral("data.pak")) });
     ASSERT_TRUE(demo->isRunning());
     ASSERT_TRUE(fetchManifest(*demo)); // lists data.pak only

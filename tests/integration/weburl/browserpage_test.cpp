@@ -6,7 +6,7 @@
 #include "launcher/login/LoginPage.h"
 #include "launcher/mainwindow/WebUrl.h"
 #include "platform/windowhiding.h"
-#include "tests/support/page_server.h"
+#include "tests/support/http_server.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -35,7 +35,7 @@ std::string linkAt(const char* id, const char* href, int top)
         + "px\">" + id + "</a>";
 }
 
-const kest::test::PageServer::Pages kPages {
+const std::map<std::string, std::string> kPages {
     { "/links",
         "<!doctype html><html><body>" + linkAt("unknown", "kest-unknown://open/me", 0)
             + linkAt("mail", "mailto:player@127.0.0.1", 120) + linkAt("after", "/after", 240)
@@ -94,7 +94,7 @@ public:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    bool load(const kest::test::PageServer& server, const QString& path)
+    bool load(const kest::test::HttpServer& server, const QString& path)
     {
         QSignalSpy finished(m_view->page(), &QWebEnginePage::loadFinished);
         m_view->page()->load(QUrl(server.url(path)));
@@ -156,8 +156,8 @@ class UnknownSchemeTest : public ::testing::TestWithParam<LinkRow> { };
 
 TEST_P(UnknownSchemeTest, AClickedLinkNeverReachesTheDesktop)
 {
-    kest::test::PageServer server(kPages);
-    ASSERT_TRUE(server.listening());
+    kest::test::HttpServer server;
+    ASSERT_TRUE(server.pages(kPages).start());
     DesktopOpener opener;
     PageUnderTest page(GetParam().kind);
     page.window().show();
@@ -168,7 +168,8 @@ TEST_P(UnknownSchemeTest, AClickedLinkNeverReachesTheDesktop)
     // A later link, clicked after it and followed: the engine decided about
     // the first one before it started the second.
     ASSERT_TRUE(page.clickLink(QStringLiteral("after"), QPoint(150, 290)));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.requests("/after") == 1; }, kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return server.requestCount(QStringLiteral("/after")) == 1; }, kWaitMs));
     EXPECT_TRUE(opener.opened.isEmpty()) << opener.opened.first().toString().toStdString();
 }
 
@@ -274,8 +275,8 @@ void place(PageUnderTest& page, Place where)
 
 TEST_P(DialogTest, OnlyAShownPageGetsThem)
 {
-    kest::test::PageServer server(kPages);
-    ASSERT_TRUE(server.listening());
+    kest::test::HttpServer server;
+    ASSERT_TRUE(server.pages(kPages).start());
     PageUnderTest page(GetParam().kind);
     ASSERT_NO_FATAL_FAILURE(place(page, GetParam().place));
     ASSERT_TRUE(page.load(server, QStringLiteral("/dialogs")));

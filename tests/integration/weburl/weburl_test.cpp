@@ -5,6 +5,7 @@
 #include "tabstrip/CTabItem.h"
 #include "tabstrip/CTabItems.h"
 #include "tabstrip/uTab.h"
+#include "tests/support/http_server.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -20,11 +21,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <map>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 using namespace kest;
 
@@ -32,87 +29,43 @@ namespace {
 
 constexpr int kWaitMs = 30000; // generous: the engine starts slowly under Xvfb
 
-// Serves game pages whose title the page's own script changes, frames, and
-// documents that are no HTML. Counts the requests of each path.
-class PageServer {
-public:
-    explicit PageServer(const char* host)
-    {
-        m_server.Get(R"(/game/(\w+))", [this](const httplib::Request& req, httplib::Response& res) {
-            count(req.path);
-            const std::string name = req.matches[1];
-            std::string frame;
-            if (req.has_param("frames"))
-                frame = "<iframe id=\"first\" src=\"/frame\" width=\"300\" height=\"80\"></iframe>";
-            res.set_content("<!doctype html><html><head><meta charset=\"utf-8\"><title>" + name
-                    + " 大厅</title></head>"
-                      "<body style=\"margin:0;background:#1d5c8c;color:white;font:32px "
-                      "sans-serif\">"
-                      "<div style=\"width:2400px;height:2400px;padding:24px\">kest game page: "
-                    + name + frame
-                    + "</div><script>"
-                      "var titles=['"
-                    + name + " 第2局','" + name + " 第3局','" + name
-                    + " 结算'];var n=0;"
-                      "function advance(){document.title=titles[n++];}"
-                      "function addFrame(src){var f=document.createElement('iframe');"
-                      "f.src=src;document.body.appendChild(f);}"
-                      "</script></body></html>",
-                "text/html; charset=utf-8");
-        });
-        m_server.Get("/frame", [this](const httplib::Request& req, httplib::Response& res) {
-            count(req.path);
-            res.set_content(
-                "<html><head><title>frame title</title></head><body>frame</body></html>",
-                "text/html");
-        });
-        m_server.Get("/xml", [this](const httplib::Request& req, httplib::Response& res) {
-            count(req.path);
-            res.set_content("<?xml version=\"1.0\"?><root><item>no style here</item></root>",
-                "application/xml");
-        });
-        m_server.Get("/empty", [this](const httplib::Request& req, httplib::Response& res) {
-            count(req.path);
-            res.set_content("", "text/html");
-        });
-        // One request per connection and a short wait for one: the engine keeps
-        // idle connections open, which would hold up stopping the server.
-        m_server.set_keep_alive_max_count(1);
-        m_server.set_read_timeout(0, 200000);
-        m_port = kest::test::freePort();
-        m_listening = m_port > 0 && m_server.bind_to_port(host, m_port);
-        if (m_listening)
-            m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~PageServer()
-    {
-        m_server.stop();
-        if (m_thread.joinable())
-            m_thread.join();
-    }
-
-    bool listening() const { return m_listening; }
-    int port() const { return m_port; }
-    int requests(const std::string& path)
-    {
-        std::lock_guard lock(m_mutex);
-        return m_counts[path];
-    }
-
-private:
-    void count(const std::string& path)
-    {
-        std::lock_guard lock(m_mutex);
-        ++m_counts[path];
-    }
-
-    httplib::Server m_server;
-    std::thread m_thread;
-    int m_port = 0;
-    bool m_listening = false;
-    std::mutex m_mutex;
-    std::map<std::string, int> m_counts;
-};
+// Game pages whose title the page's own script changes, frames, and
+// documents that are no HTML; started on `server`'s host.
+bool serveGamePages(kest::test::HttpServer& server)
+{
+    server.get(R"(/game/(\w+))", [](const httplib::Request& req, httplib::Response& res) {
+        const std::string name = req.matches[1];
+        std::string frame;
+        if (req.has_param("frames"))
+            frame = "<iframe id=\"first\" src=\"/frame\" width=\"300\" height=\"80\"></iframe>";
+        res.set_content("<!doctype html><html><head><meta charset=\"utf-8\"><title>" + name
+                + " 大厅</title></head>"
+                  "<body style=\"margin:0;background:#1d5c8c;color:white;font:32px "
+                  "sans-serif\">"
+                  "<div style=\"width:2400px;height:2400px;padding:24px\">kest game page: "
+                + name + frame
+                + "</div><script>"
+                  "var titles=['"
+                + name + " 第2局','" + name + " 第3局','" + name
+                + " 结算'];var n=0;"
+                  "function advance(){document.title=titles[n++];}"
+                  "function addFrame(src){var f=document.createElement('iframe');"
+                  "f.src=src;document.body.appendChild(f);}"
+                  "</script></body></html>",
+            "text/html; charset=utf-8");
+    });
+    server.get("/frame", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(
+            "<html><head><title>frame title</title></head><body>frame</body></html>", "text/html");
+    });
+    server.get("/xml", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(
+            "<?xml version=\"1.0\"?><root><item>no style here</item></root>", "application/xml");
+    });
+    server.get("/empty",
+        [](const httplib::Request&, httplib::Response& res) { res.set_content("", "text/html"); });
+    return server.start();
+}
 
 QVariant evaluate(WebUrl& page, const QString& script)
 {
@@ -136,7 +89,7 @@ class WebUrlTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_server.listening());
+        ASSERT_TRUE(serveGamePages(m_server));
         m_host.resize(800, 600);
         m_strip = new uTab(&m_host);
         m_strip->setGeometry(0, 0, 800, 25);
@@ -154,10 +107,7 @@ protected:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
-    QString url(const QString& path) const
-    {
-        return QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.port()).arg(path);
-    }
+    QString url(const QString& path) const { return m_server.url(path); }
 
     // A page opened and added as the main window does: OpenURL, then Add
     // with a first caption, then select it.
@@ -171,13 +121,13 @@ protected:
         return page;
     }
 
-    static bool loaded(WebUrl* page, const QString& path, PageServer& server)
+    static bool loaded(WebUrl* page, const QString& path, kest::test::HttpServer& server)
     {
-        return waitFor([&] { return server.requests(path.toStdString()) > 0; })
+        return waitFor([&] { return server.requestCount(path) > 0; })
             && waitFor([&] { return !page->browser()->page()->isLoading(); });
     }
 
-    PageServer m_server { "127.0.0.1" };
+    kest::test::HttpServer m_server;
     QWidget m_host;
     uTab* m_strip = nullptr;
     QWidget* m_container = nullptr;
@@ -195,7 +145,7 @@ TEST_F(WebUrlTest, TabCaptionFollowsEveryTitleButNotAFrames)
     // The first caption gives way to the page's title; the frame's title never shows.
     ASSERT_TRUE(waitFor([&] { return item->Caption() == QStringLiteral("alice 大厅"); }))
         << item->Caption().toStdString();
-    ASSERT_TRUE(waitFor([&] { return m_server.requests("/frame") == 1; }));
+    ASSERT_TRUE(waitFor([&] { return m_server.requestCount(QStringLiteral("/frame")) == 1; }));
     ASSERT_TRUE(waitFor([&] { return !page->browser()->page()->isLoading(); }));
     EXPECT_EQ(item->Caption(), QStringLiteral("alice 大厅"));
 
@@ -234,13 +184,13 @@ TEST_F(WebUrlTest, OverflowStaysHiddenAfterTheTopDocumentAndEachFrame)
 
     // So does a frame of another origin, which cannot reach the top document
     // itself.
-    PageServer other("::1");
-    if (!other.listening()) {
+    kest::test::HttpServer other("::1");
+    if (!serveGamePages(other)) {
         GTEST_SKIP() << "no IPv6 loopback here: the cross-origin frame case is not run";
     }
     evaluate(*page, QStringLiteral("document.documentElement.style.overflow='auto'"));
     evaluate(*page, QStringLiteral("addFrame('http://[::1]:%1/frame')").arg(other.port()));
-    EXPECT_TRUE(waitFor([&] { return other.requests("/frame") == 1; }));
+    EXPECT_TRUE(waitFor([&] { return other.requestCount(QStringLiteral("/frame")) == 1; }));
     EXPECT_TRUE(waitFor([&] { return evaluate(*page, overflow).toString() == "hidden"; }));
     EXPECT_EQ(m_strip->TabItems()->Item(0)->Caption(), QStringLiteral("bob 大厅"));
 }
@@ -258,7 +208,7 @@ TEST_F(WebUrlTest, RefreshPageReloadsAndIsSafeBeforeAnyAddress)
     WebUrl* page = openTab(QStringLiteral("/game/carol"));
     ASSERT_TRUE(loaded(page, QStringLiteral("/game/carol"), m_server));
     page->RefreshPage();
-    EXPECT_TRUE(waitFor([&] { return m_server.requests("/game/carol") == 2; }));
+    EXPECT_TRUE(waitFor([&] { return m_server.requestCount(QStringLiteral("/game/carol")) == 2; }));
 }
 
 TEST_F(WebUrlTest, BadAddressesAndDocumentsWithoutStyleLeaveThePageUsable)

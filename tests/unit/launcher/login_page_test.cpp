@@ -2,6 +2,7 @@
 // which navigations are app command links, with which exact text, and when
 // the page counts as arrived or as a failed connection.
 #include "launcher/login/LoginPage.h"
+#include "tests/support/http_server.h"
 #include "tests/support/testenv.h"
 
 #include <QApplication>
@@ -17,7 +18,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -33,77 +33,61 @@ std::string page(const std::string& body)
         + padding() + "</body></html>";
 }
 
-class PageServer {
-public:
-    PageServer()
-    {
-        m_server.Get("/long", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(
-                page("<a id=\"load\" href=\"app://loadgame|http://127.0.0.1:1/game/"
-                     "张三|third\" style=\"display:block;width:200px;height:100px\">"
-                     "enter</a>"
-                     "<a id=\"both\" href=\"app://loadgame|http://h/g|app://exitgame\">b</a>"
-                     "<a id=\"bare\" href=\"app://loadgame\">n</a>"
-                     "<a id=\"own\" href=\"app://exitgame\">o</a>"
-                     "<script>document.getElementById('own').addEventListener('click',"
-                     " function (e) { e.preventDefault(); });</script>"),
-                "text/html; charset=utf-8");
-        });
-        m_server.Get("/next", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(page("next"), "text/html");
-        });
-        m_server.Get("/short", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content("<html><body>maintenance</body></html>", "text/html");
-        });
-        m_server.Get("/error", [](const httplib::Request&, httplib::Response& res) {
-            res.status = 500;
-            res.set_content("<html><body>error</body></html>", "text/html");
-        });
-        // An error status with a body long enough to pass for the login page.
-        m_server.Get("/long-error", [](const httplib::Request&, httplib::Response& res) {
-            res.status = 404;
-            res.set_content(page("not found"), "text/html; charset=utf-8");
-        });
-        // A page that tries to hide from the launcher's checks.
-        m_server.Get("/hostile", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(page("<script>"
-                                 "console.debug = function () {};"
-                                 "Object.defineProperty(Element.prototype, 'innerHTML',"
-                                 " { get: function () { return ''; } });"
-                                 "</script>"),
-                "text/html");
-        });
-        m_server.Get("/frame", [](const httplib::Request&, httplib::Response& res) {
-            res.set_content(page("<script>setTimeout(function () {"
-                                 " var f = document.createElement('iframe');"
-                                 " f.src = 'app://exitgame'; document.body.appendChild(f); }, 0);"
-                                 "</script>"),
-                "text/html");
-        });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-    }
-    ~PageServer()
-    {
-        m_server.stop();
-        m_thread.join();
-    }
-    QUrl url(const char* path) const
-    {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(QLatin1String(path)));
-    }
-
-private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
-};
+kest::test::HttpServer* newPageServer()
+{
+    auto* server = new kest::test::HttpServer;
+    server->get("/long", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(
+            page("<a id=\"load\" href=\"app://loadgame|http://127.0.0.1:1/game/"
+                 "张三|third\" style=\"display:block;width:200px;height:100px\">"
+                 "enter</a>"
+                 "<a id=\"both\" href=\"app://loadgame|http://h/g|app://exitgame\">b</a>"
+                 "<a id=\"bare\" href=\"app://loadgame\">n</a>"
+                 "<a id=\"own\" href=\"app://exitgame\">o</a>"
+                 "<script>document.getElementById('own').addEventListener('click',"
+                 " function (e) { e.preventDefault(); });</script>"),
+            "text/html; charset=utf-8");
+    });
+    server->get("/next", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(page("next"), "text/html");
+    });
+    server->get("/short", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><body>maintenance</body></html>", "text/html");
+    });
+    server->get("/error", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 500;
+        res.set_content("<html><body>error</body></html>", "text/html");
+    });
+    // An error status with a body long enough to pass for the login page.
+    server->get("/long-error", [](const httplib::Request&, httplib::Response& res) {
+        res.status = 404;
+        res.set_content(page("not found"), "text/html; charset=utf-8");
+    });
+    // A page that tries to hide from the launcher's checks.
+    server->get("/hostile", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(page("<script>"
+                             "console.debug = function () {};"
+                             "Object.defineProperty(Element.prototype, 'innerHTML',"
+                             " { get: function () { return ''; } });"
+                             "</script>"),
+            "text/html");
+    });
+    server->get("/frame", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(page("<script>setTimeout(function () {"
+                             " var f = document.createElement('iframe');"
+                             " f.src = 'app://exitgame'; document.body.appendChild(f); }, 0);"
+                             "</script>"),
+            "text/html");
+    });
+    server->start();
+    return server;
+}
 
 class LoginPageTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        s_server = new PageServer;
+        s_server = newPageServer();
         s_profile = new QWebEngineProfile; // off the record: nothing kept between runs
     }
     static void TearDownTestSuite()
@@ -140,20 +124,21 @@ protected:
     // Loads `path` and waits for the page's verdict.
     void open(const char* path)
     {
-        m_page->load(s_server->url(path));
+        m_page->load(url(path));
         QTRY_VERIFY_WITH_TIMEOUT(m_arrived->count() + m_failed->count() > 0, 20000);
     }
 
+    static QUrl url(const char* path) { return QUrl(s_server->url(QLatin1String(path))); }
     void run(const QString& script) { m_page->runJavaScript(script); }
 
-    static PageServer* s_server;
+    static kest::test::HttpServer* s_server;
     static QWebEngineProfile* s_profile;
     std::unique_ptr<kest::LoginPage> m_page;
     std::unique_ptr<QWebEngineView> m_view;
     std::unique_ptr<QSignalSpy> m_exit, m_minimize, m_load, m_arrived, m_failed;
 };
 
-PageServer* LoginPageTest::s_server = nullptr;
+kest::test::HttpServer* LoginPageTest::s_server = nullptr;
 QWebEngineProfile* LoginPageTest::s_profile = nullptr;
 
 TEST_F(LoginPageTest, ScriptAssignmentKeepsTheExactAddress)
@@ -164,7 +149,7 @@ TEST_F(LoginPageTest, ScriptAssignmentKeepsTheExactAddress)
     QTRY_COMPARE_WITH_TIMEOUT(m_load->count(), 1, 10000);
     EXPECT_EQ(
         m_load->at(0).at(0).toString(), QStringLiteral("http://127.0.0.1:1/Game/%7C?a=1&b=2"));
-    EXPECT_EQ(m_page->url(), s_server->url("/long")); // the navigation was cancelled
+    EXPECT_EQ(m_page->url(), url("/long")); // the navigation was cancelled
 }
 
 TEST_F(LoginPageTest, ClickedAnchorGivesItsSecondFieldAsWritten)
@@ -190,7 +175,7 @@ TEST_F(LoginPageTest, ExitWinsOverLoadAndMinimizeKeepsThePage)
     run(QStringLiteral("location.assign('APP://Minimize')"));
     QTRY_COMPARE_WITH_TIMEOUT(m_minimize->count(), 1, 10000);
     EXPECT_EQ(m_load->count(), 0);
-    EXPECT_EQ(m_page->url(), s_server->url("/long"));
+    EXPECT_EQ(m_page->url(), url("/long"));
 }
 
 TEST_F(LoginPageTest, LinksThePageDoesNotFollowAreNotCarriedOut)
@@ -203,7 +188,7 @@ TEST_F(LoginPageTest, LinksThePageDoesNotFollowAreNotCarriedOut)
                        "location.href = 'app://loadgame|file:///etc/passwd';"));
     // An ordinary navigation afterwards proceeds, and shows that the events above were handled.
     run(QStringLiteral("setTimeout(function () { location.href = '/next'; }, 200)"));
-    QTRY_COMPARE_WITH_TIMEOUT(m_page->url(), s_server->url("/next"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(m_page->url(), url("/next"), 10000);
     EXPECT_EQ(m_exit->count(), 0);
     EXPECT_EQ(m_minimize->count(), 0);
     EXPECT_EQ(m_load->count(), 0);

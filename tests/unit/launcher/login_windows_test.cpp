@@ -9,6 +9,7 @@
 #include "launcher/login/LoginPage.h"
 #include "launcher/mainwindow/WebMainFrm.h"
 #include "launcher/shared/PublicData.h"
+#include "tests/support/http_server.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,7 +28,6 @@
 #include <httplib.h>
 
 #include <atomic>
-#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -40,7 +40,7 @@ class LoginServer {
 public:
     LoginServer()
     {
-        m_server.Get("/pcLogin/", [this](const httplib::Request&, httplib::Response& res) {
+        m_server.get("/pcLogin/", [this](const httplib::Request&, httplib::Response& res) {
             if (m_tooShort) {
                 res.set_content("<html><body>maintenance</body></html>", "text/html");
                 return;
@@ -57,27 +57,19 @@ html, body { margin: 0; width: 920px; height: 625px; background: #fefefe; overfl
                     + std::string(1600, 'x') + "--></body></html>",
                 "text/html");
         });
-        m_server.Get("/game/one", [](const httplib::Request&, httplib::Response& res) {
+        m_server.get("/game/one", [](const httplib::Request&, httplib::Response& res) {
             res.set_content(
                 "<html><body>game one" + std::string(1600, ' ') + "</body></html>", "text/html");
         });
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        m_server.start();
     }
-    ~LoginServer()
-    {
-        m_server.stop();
-        m_thread.join();
-    }
-    int port() const { return m_port; }
+    int port() const { return m_server.port(); }
     // From now on /pcLogin/ answers a page too short to be the login page.
     void failLogins(bool fail) { m_tooShort = fail; }
 
 private:
-    httplib::Server m_server;
-    int m_port = 0;
+    kest::test::HttpServer m_server;
     std::atomic<bool> m_tooShort = false;
-    std::thread m_thread;
 };
 
 // What is alive in this process and the browser engine's processes it started.
