@@ -273,7 +273,7 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
     EXPECT_EQ(readAll(launcherPath()), m_newBytes);
     // Its engine library came with it, and is the one it loads.
     EXPECT_EQ(readAll(libraryPath()), m_newLibrary);
-    EXPECT_TRUE(waitUntil(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
             return readAll(QStringLiteral("/proc/%1/maps").arg(restarted))
                 .contains(libraryPath().toUtf8());
