@@ -5,6 +5,8 @@
 #
 #   <libexec>/kest/kest         the launcher; kest copies this folder for each player
 #                               and runs that copy, so updates never need root
+#   <libexec>/kest/libkest-engine.so  the launcher's engine side, loaded from the
+#                               launcher's own folder (launcher/CMakeLists.txt)
 #   <libexec>/kest/system-copy  the marker that says so
 #   <bin>/kest                  a relative symlink to the launcher
 #   desktop entry, AppStream metainfo, D-Bus activation file, hicolor icons, man page
@@ -16,6 +18,7 @@ set(KEST_APP_ID "org.kest.Client")
 set(KEST_INSTALLED_LAUNCHER "${CMAKE_INSTALL_FULL_BINDIR}/kest")
 
 install(TARGETS kest RUNTIME DESTINATION "${CMAKE_INSTALL_LIBEXECDIR}/kest")
+install(TARGETS kest-engine LIBRARY DESTINATION "${CMAKE_INSTALL_LIBEXECDIR}/kest")
 install(FILES "${_pkg}/system-copy" DESTINATION "${CMAKE_INSTALL_LIBEXECDIR}/kest")
 
 # The symlink is made in the build folder and installed as a link: relative, so

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "launcher/shared/EngineSide.h"
 #include "launcher/shared/SessionInstance.h"
 
 #include <QObject>
@@ -11,17 +12,14 @@
 namespace kest {
 
 class LoadFrm;
-class LoginFrm;
-class WebMainFrm;
 
-// The owner of the launcher's windows and of the way from one to the next:
-// the start-up road to the splash, the splash to the login windows, a login
-// to the main window, the main window's other-account button back to the
-// login windows, and the end, by the last window's close or a termination
-// signal. The windows know nothing of each other: each says what happened to
-// it, and this object decides what comes next. Made once by main, after the
-// application object; its end deletes the windows and then lets the browser
-// profile go, after every page made from it.
+// The front program's owner of the start-up: the road to the splash, the
+// splash itself, the termination signals and the answers to later starts.
+// Once the splash is on the screen it loads the engine library from the
+// program's folder, and the engine side (launcher/engine) owns the login
+// windows, the main window and the way from one to the other from there on.
+// Made once by main, after the application object; its end unloads the
+// engine side's windows and the splash.
 class Launcher final : public QObject {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Launcher)
@@ -33,8 +31,9 @@ public:
     // The road from process start to the login page: the network test (no
     // connection: the message, then the process ends), the start-up update
     // check, the "/web" switch (the home page opens, then the process ends),
-    // and otherwise the splash, centred; once it has been painted, the login
-    // windows are loaded behind it.
+    // and otherwise the splash, centred; once it has been painted, the
+    // engine library is loaded and the login windows load behind it. A
+    // library that does not fit: the message, then the process ends.
     void startUp(const QString& commandText);
 
     // SIGTERM and SIGINT close the program the way its windows close: the
@@ -43,42 +42,19 @@ public:
     // process ends at once, with status 0 too.
     void closeOnTerminationSignals();
 
-    // Loads the login windows, hidden, unless they are loaded already; they
-    // show once their page has come. Returns the page window.
-    LoginFrm* loadLoginWindows();
-    // The login page window while the login windows are loaded, else nullptr.
-    LoginFrm* loginWindows() const;
-    void unloadLoginWindows();
-    // The main window's other-account button: the login windows, over the
-    // main window, which stays as it is.
-    void showLoginForAnotherAccount();
-
-    // A login succeeded: the main window loads (or is there already), opens
-    // or selects the game page, then the pages asked for while nobody was
-    // logged in, and shows.
-    void openGame(const QString& gameAddress);
-    // The main window, made on first use (unloaded and hidden).
-    WebMainFrm& mainWindow();
-    bool isMainWindowLoaded() const;
-
     // What a later start of kest asks of this one.
     SessionInstance::Actions laterStartActions();
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
-    void loginConnectionLost();
+    void loadEngine();
     void closeEverything();
     void bringForward();
     bool openLinked(const QString& address);
 
     QPointer<LoadFrm> m_splash;
-    QPointer<LoginFrm> m_login;
-    std::unique_ptr<WebMainFrm> m_main;
-    // Pages asked for while nobody is logged in: the main window opens them
-    // after the login's own page.
-    QStringList m_linksAfterLogin;
+    std::unique_ptr<EngineSide> m_engine;
+    // App links a later start asked for before the engine side was loaded.
+    QStringList m_linksBeforeEngine;
 };
 
 } // namespace kest

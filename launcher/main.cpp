@@ -1,5 +1,4 @@
 #include "launcher/Launcher.h"
-#include "launcher/login/LoginPage.h"
 #include "launcher/shared/SessionInstance.h"
 #include "launcher/shared/UserCopy.h"
 #include "platform/cmdline.h"
@@ -80,7 +79,10 @@ int main(int argc, char* argv[])
     // a background tab or behind the hot key would all but stop.
     kest::setForThisProcess("QTWEBENGINE_CHROMIUM_FLAGS",
         qgetenv("QTWEBENGINE_CHROMIUM_FLAGS") + " --disable-features=IntensiveWakeUpThrottling");
-    kest::LoginPage::registerAppScheme();
+    // The browser engine is loaded from the engine library once the splash
+    // shows, after the application object: the contexts it shares with the
+    // application's windows have to be asked for before that object exists.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
 
     // The desktop's scale is taken as it is, 125 % and 150 % included
     // (PassThrough; Qt 6's default, set here so that no environment default

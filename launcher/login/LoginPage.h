@@ -27,9 +27,9 @@ public:
     explicit LoginPage(QWebEngineProfile* profile, QObject* parent = nullptr);
     ~LoginPage() override;
 
-    // Makes "app" a URL scheme of the engine. Must run before the
-    // QApplication exists; without it the engine drops script navigations to
-    // app links before any script or handler sees them.
+    // Makes "app" a URL scheme of the engine. Must run before any engine
+    // object or profile exists; without it the engine drops script
+    // navigations to app links before any script or handler sees them.
     static void registerAppScheme();
 
     // Installs on `profile` the handler that refuses every app: request (the

@@ -21,6 +21,9 @@ QString clientCaption();
 // platform cannot be reached.
 inline constexpr QStringView kNoticeTitle = u"提示";
 inline constexpr QStringView kNoConnectionText = u"未能连接到服务器，请检查网络连接是否正常！";
+// Shown when the engine library beside the program is missing, cannot be
+// loaded, or belongs to another version of the program.
+inline constexpr QStringView kProgramIncompleteText = u"程序文件不完整或版本不一致，请重新安装！";
 // Shown when no program of the desktop opens web addresses; %1 is the
 // address, so that the player can still open it by hand.
 inline constexpr QStringView kAddressNotOpenedText
@@ -41,6 +44,8 @@ inline constexpr QStringView kIconFileName = u"kest.ico";
 inline constexpr int kExitNoConnection = 1;
 // Likewise after "/web" found nothing to open the home page with.
 inline constexpr int kExitHomePageNotOpened = 2;
+// Likewise after the program-incomplete message (the engine library).
+inline constexpr int kExitProgramIncomplete = 3;
 
 // "http://" + login server + "/pcLogin/".
 QString loginPageAddress();

@@ -1,5 +1,6 @@
 #include "launcher/shared/UserCopy.h"
 
+#include "launcher/shared/EngineSide.h"
 #include "platform/eventlog.h"
 #include "updater/core/manifest.h"
 #include "updater/core/transaction.h"
@@ -150,7 +151,12 @@ bool UserCopy::ensure()
 {
     m_error.clear();
     const QString placedFrom = m_userFolder + QLatin1Char('/') + QLatin1String(kPlacedFromFile);
-    const bool present = isExecutableFile(launcher());
+    // The launcher runs nothing but its splash without the engine library
+    // beside it: a copy that lost it, or was placed by a package without
+    // one, is placed again.
+    const QString library = QLatin1Char('/') + QLatin1String(kEngineLibraryName);
+    const bool present = isExecutableFile(launcher())
+        && (QFile::exists(m_userFolder + library) || !QFile::exists(m_systemFolder + library));
     if (present && readSmallFile(placedFrom) == m_ownVersion.toUtf8()) {
         m_what = QStringLiteral("up to date");
         return true;

@@ -7,6 +7,7 @@
 #include "tests/support/a11ytree.h"
 #include "tests/support/demo_server.h"
 #include "tests/support/launcher_process.h"
+#include "tests/support/launcherfiles.h"
 #include "tests/support/testenv.h"
 #include "tests/support/x11tools.h"
 
@@ -815,9 +816,8 @@ TEST_F(MainWindowTest, MenuUpdateHandsOverToTheUpdater)
 {
     // An installed copy, so that the updater works on a folder of its own.
     const QString install = m_dir.filePath(QStringLiteral("install"));
-    ASSERT_TRUE(QDir().mkpath(install));
-    const QString launcher = install + QStringLiteral("/kest");
-    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("KEST_BIN"), launcher));
+    const QString launcher = kest::test::copyBuiltLauncher(install);
+    ASSERT_FALSE(launcher.isEmpty());
     const QByteArray built = qgetenv("KEST_BIN");
     qputenv("KEST_BIN", launcher.toUtf8());
     const auto restore = qScopeGuard([&] { qputenv("KEST_BIN", built); });

@@ -4,16 +4,19 @@
 #include "platform/deploy.h"
 #include "tests/support/demo_server.h"
 #include "tests/support/launcher_process.h"
+#include "tests/support/launcherfiles.h"
 #include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
 #include "tests/support/x11tools.h"
 
 #include <QDBusConnection>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
@@ -331,6 +334,10 @@ TEST_F(StartupTest, LoginWindowsShowThePageOverTheArtworkAndTheFormHandsTheAddre
     pressKey(QStringLiteral("Return"));
     expectHandOver(QStringLiteral("tester"));
     EXPECT_TRUE(m_demo->logText().contains(QLatin1String("POST /pcLogin/login")));
+    // The engine library is loaded after the application object: the
+    // program asked for the contexts the engine shares before making it.
+    EXPECT_FALSE(launcher().eventLog().contains(QLatin1String("initialized from a plugin")))
+        << qPrintable(launcher().eventLog());
 }
 
 // The login page, the game page and the update check all through a real
@@ -873,6 +880,43 @@ TEST_F(StartupTest, LoginPageThatFailsShowsTheMessageAndEnds)
     ASSERT_TRUE(launcher().start());
     answerNoConnectionMessage(QStringLiteral("login-unreachable.png"), kSplashSize);
     EXPECT_TRUE(launcher().eventLog().contains(QLatin1String("did not load")));
+}
+
+// A launcher beside an engine library of another build, or none, says the
+// program is incomplete and ends with 3 after the splash. The library of
+// another version is a test double (tests/unit/launcher/engine_double.cpp):
+// this build cannot make a real one of another version.
+TEST_F(StartupTest, AnEngineLibraryThatDoesNotFitIsRefused)
+{
+    const std::pair<const char*, QString> cases[] = {
+        { "missing", QStringLiteral("libkest-engine.so is missing") },
+        { "other-version", QStringLiteral("is version 0.0.1") },
+    };
+    startDemo();
+    for (const auto& [name, reason] : cases) {
+        SCOPED_TRACE(name);
+        QTemporaryDir install;
+        const QString program = kest::test::copyBuiltLauncher(install.path());
+        ASSERT_FALSE(program.isEmpty());
+        const QString library = install.filePath(QStringLiteral("libkest-engine.so"));
+        ASSERT_TRUE(QFile::remove(library));
+        if (QLatin1String(name) != QLatin1String("missing")) {
+            ASSERT_TRUE(QFile::copy(kest::test::binaryDir()
+                    + QStringLiteral("/tests/engine-doubles/libengine-%1.so")
+                          .arg(QLatin1String(name)),
+                library));
+        }
+        const QByteArray built = qgetenv("KEST_BIN");
+        qputenv("KEST_BIN", program.toUtf8());
+        const auto restore = qScopeGuard([&] { qputenv("KEST_BIN", built); });
+        startLauncher();
+        answerNotice(QStringLiteral("engine-%1.png").arg(QLatin1String(name)), {}, 3);
+        EXPECT_TRUE(launcher().eventLog().contains(QStringLiteral("engine library does not fit")))
+            << qPrintable(launcher().eventLog());
+        EXPECT_TRUE(launcher().eventLog().contains(reason)) << qPrintable(launcher().eventLog());
+        expectNoSanitizerReport();
+        m_launcher.reset();
+    }
 }
 
 } // namespace

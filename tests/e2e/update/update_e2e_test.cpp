@@ -5,6 +5,7 @@
 // test's artefact folder.
 #include "tests/support/demo_server.h"
 #include "tests/support/http_server.h"
+#include "tests/support/launcherfiles.h"
 #include "tests/support/testenv.h"
 #include "tests/support/x11tools.h"
 
@@ -48,16 +49,19 @@ protected:
         ASSERT_TRUE(m_scratch.isValid());
         for (const char* folder : { "install", "served", "data", "cache", "config" })
             ASSERT_TRUE(QDir().mkpath(m_scratch.filePath(QLatin1String(folder))));
-        // The installed launcher: a copy of this build's kest.
-        m_oldBytes = readAll(qEnvironmentVariable("KEST_BIN"));
+        // The installed launcher: a copy of this build's kest and its engine
+        // library.
+        ASSERT_FALSE(
+            kest::test::copyBuiltLauncher(m_scratch.filePath(QStringLiteral("install"))).isEmpty());
+        m_oldBytes = readAll(launcherPath());
         ASSERT_FALSE(m_oldBytes.isEmpty()) << "KEST_BIN names no program";
-        writeFile(launcherPath(), m_oldBytes,
-            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+        m_oldLibrary = readAll(libraryPath());
         // The served launcher: a real kest build whose bytes differ (an ELF
-        // runs with bytes appended to it).
+        // runs, and loads, with bytes appended to it).
         m_newBytes = m_oldBytes + "\n# kest, as served by the demo platform\n";
         writeFile(m_scratch.filePath(QStringLiteral("served/kest")), m_newBytes);
+        m_newLibrary = m_oldLibrary + "\n# its engine, as served by the demo platform\n";
+        writeFile(m_scratch.filePath(QStringLiteral("served/libkest-engine.so")), m_newLibrary);
         // Read by the platform on every request, so it can change mid-run.
         writeFile(manifestFile(), "version=0.0.0\r\n");
 
@@ -71,7 +75,10 @@ protected:
 
         ASSERT_TRUE(m_demo.start(
             { QStringLiteral("--manifest-file"), manifestFile(), QStringLiteral("--file"),
-                QStringLiteral("kest=") + m_scratch.filePath(QStringLiteral("served/kest")) }));
+                QStringLiteral("kest=") + m_scratch.filePath(QStringLiteral("served/kest")),
+                QStringLiteral("--file"),
+                QStringLiteral("libkest-engine.so=")
+                    + m_scratch.filePath(QStringLiteral("served/libkest-engine.so")) }));
     }
 
     void TearDown() override
@@ -110,6 +117,10 @@ protected:
 
     // The launcher that runs and that the updater replaces.
     QString launcherPath() const { return m_scratch.filePath(m_launcherFolder + "/kest"); }
+    QString libraryPath() const
+    {
+        return m_scratch.filePath(m_launcherFolder + "/libkest-engine.so");
+    }
     QString manifestFile() const { return m_scratch.filePath(QStringLiteral("manifest.txt")); }
     QString eventLogPath() const { return m_scratch.filePath(QStringLiteral("events.log")); }
     QString outputPath() const { return m_scratch.filePath(QStringLiteral("output.log")); }
@@ -215,6 +226,8 @@ protected:
     QTemporaryDir m_scratch;
     QByteArray m_oldBytes;
     QByteArray m_newBytes;
+    QByteArray m_oldLibrary;
+    QByteArray m_newLibrary;
     kest::test::HttpServer m_files;
     DemoServer m_demo;
     QProcess m_launcher;
@@ -224,7 +237,9 @@ protected:
 TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
 {
     serveManifest(QStringLiteral("9.9.9"),
-        { m_files.url(QStringLiteral("/files/data.pak")), m_demo.fileUrl(QStringLiteral("kest")) });
+        { m_files.url(QStringLiteral("/files/data.pak")),
+            m_demo.fileUrl(QStringLiteral("libkest-engine.so")),
+            m_demo.fileUrl(QStringLiteral("kest")) });
     ASSERT_NO_FATAL_FAILURE(startLauncher());
     // The updater reads the launcher's copy; the platform itself now names
     // the build's own version, so the launcher started afterwards goes on.
@@ -256,6 +271,15 @@ TEST_F(UpdateE2eTest, ANewerVersionIsInstalledAndTheNewLauncherStarts)
     // The process runs the served bytes, not the installed ones.
     EXPECT_EQ(readAll(QStringLiteral("/proc/%1/exe").arg(restarted)), m_newBytes);
     EXPECT_EQ(readAll(launcherPath()), m_newBytes);
+    // Its engine library came with it, and is the one it loads.
+    EXPECT_EQ(readAll(libraryPath()), m_newLibrary);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return readAll(QStringLiteral("/proc/%1/maps").arg(restarted))
+                .contains(libraryPath().toUtf8());
+        },
+        kStartMs))
+        << "the new launcher did not load its engine library";
     EXPECT_EQ(readAll(m_scratch.filePath(QStringLiteral("install/data.pak"))),
         kest::test::patternBytes(0, kDataLength));
     EXPECT_FALSE(QFileInfo::exists(m_scratch.filePath(QStringLiteral("install/.kest-update"))));
@@ -286,7 +310,8 @@ TEST_F(UpdateE2eTest, AFailedUpdateIsToldAndTheOldLauncherStartsAgain)
     EXPECT_EQ(readAll(QStringLiteral("/proc/%1/exe").arg(restarted)), m_oldBytes);
     EXPECT_EQ(QDir(m_scratch.filePath(QStringLiteral("install")))
                   .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-        QStringList { QStringLiteral("kest") });
+        (QStringList { QStringLiteral("kest"), QStringLiteral("libkest-engine.so") }));
+    EXPECT_EQ(readAll(libraryPath()), m_oldLibrary);
 }
 
 } // namespace
@@ -298,9 +323,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
 {
     const QString system = m_scratch.filePath(QStringLiteral("system"));
     ASSERT_TRUE(QDir().mkpath(system));
-    writeFile(system + "/kest", m_oldBytes,
-        QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
-            | QFile::ExeOther);
+    ASSERT_FALSE(kest::test::copyBuiltLauncher(system).isEmpty());
     writeFile(system + "/system-copy", "installed by a package\n", QFile::ReadOwner);
     const QStringList packaged = QDir(system).entryList(QDir::Files);
     m_launcherFolder = QStringLiteral("data/kest/program");
@@ -314,6 +337,7 @@ TEST_F(UpdateE2eTest, APackagedCopyRunsAndUpdatesAPerUserCopy)
         QTest::qWaitFor([&] { return QFileInfo(exe).symLinkTarget() == launcherPath(); }, 10000))
         << QFileInfo(exe).symLinkTarget().toStdString();
     EXPECT_EQ(readAll(launcherPath()), m_oldBytes);
+    EXPECT_EQ(readAll(libraryPath()), m_oldLibrary);
     EXPECT_FALSE(
         QFileInfo::exists(m_scratch.filePath(QStringLiteral("data/kest/program/system-copy"))));
 

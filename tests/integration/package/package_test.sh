@@ -36,6 +36,7 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 ($7 == "->" 
 {
   echo "/usr/bin/kest -> ../libexec/kest/kest"
   echo "/usr/libexec/kest/kest"
+  echo "/usr/libexec/kest/libkest-engine.so"
   echo "/usr/libexec/kest/system-copy"
   echo "/usr/share/applications/org.kest.Client.desktop"
   echo "/usr/share/dbus-1/services/org.kest.Client.service"
@@ -56,6 +57,7 @@ grep -q . "$root/usr/libexec/kest/system-copy" || fail "system-copy is empty"
 exec_line=$(sed -n 's/^Exec=//p' "$root/usr/share/dbus-1/services/org.kest.Client.service")
 [ "$exec_line" = /usr/bin/kest ] || fail "the D-Bus service starts '$exec_line', not /usr/bin/kest"
 file -L "$root/usr/libexec/kest/kest" | grep -q ', stripped' || fail "the launcher is not stripped"
+file -L "$root/usr/libexec/kest/libkest-engine.so" | grep -q ', stripped' || fail "the engine library is not stripped"
 # Through the bin symlink, as a player's shell runs it (--version needs no display).
 out=$("$root/usr/bin/kest" --version 2>&1) || fail "kest --version failed: $out"
 case $out in *"$version"*) ;; *) fail "kest --version says '$out', not $version" ;; esac

@@ -89,6 +89,29 @@ INSTANTIATE_TEST_SUITE_P(Starts, UserCopyTest,
         Row { "notExecutable", "echo kest 1.6.0", false, "1.5.0", true }),
     [](const ::testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 
+// The launcher and its engine library come as a pair: a copy without the
+// library is placed again, though its launcher says it is up to date.
+TEST(UserCopy, ACopyWithoutItsEngineLibraryIsPlacedAgain)
+{
+    QTemporaryDir dir;
+    const QString system = dir.filePath(QStringLiteral("system"));
+    const QString user = dir.filePath(QStringLiteral("data/kest"));
+    ASSERT_TRUE(QDir().mkpath(system) && QDir().mkpath(user));
+    writeFile(system + "/kest", script("echo kest 1.5.0"), true);
+    writeFile(system + "/libkest-engine.so", "engine 1.5.0", false);
+    writeFile(user + "/kest", script("echo kest 1.5.0 # placed earlier"), true);
+    writeFile(user + "/.kest-placed-from", "1.5.0\n", false);
+
+    UserCopy copy(system, QStringLiteral("kest"), QStringLiteral("1.5.0"), user);
+    ASSERT_TRUE(copy.ensure()) << copy.error().toStdString();
+    EXPECT_EQ(readFile(user + "/libkest-engine.so"), "engine 1.5.0");
+    EXPECT_EQ(readFile(user + "/kest"), script("echo kest 1.5.0"));
+    // Once both are there, the next start goes straight to them.
+    UserCopy again(system, QStringLiteral("kest"), QStringLiteral("1.5.0"), user);
+    ASSERT_TRUE(again.ensure());
+    EXPECT_EQ(again.what(), QStringLiteral("up to date"));
+}
+
 TEST(UserCopy, ACopyThatCannotBePlacedIsReportedAndThePackageRuns)
 {
     QTemporaryDir dir;

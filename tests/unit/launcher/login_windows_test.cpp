@@ -3,7 +3,7 @@
 // load and unload again and again without leaving anything behind, and a
 // further account's failed login leaves the main window as it was. (What the
 // links do to the windows is in the end-to-end tests.)
-#include "launcher/Launcher.h"
+#include "launcher/engine/Engine.h"
 #include "launcher/login/LoginBgFrm.h"
 #include "launcher/login/LoginFrm.h"
 #include "launcher/login/LoginPage.h"
@@ -145,7 +145,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_server = new LoginServer;
-        s_launcher = new kest::Launcher;
+        s_launcher = new kest::Engine;
     }
     static void TearDownTestSuite()
     {
@@ -172,11 +172,11 @@ protected:
     }
 
     static LoginServer* s_server;
-    static kest::Launcher* s_launcher;
+    static kest::Engine* s_launcher;
 };
 
 LoginServer* LoginWindowsTest::s_server = nullptr;
-kest::Launcher* LoginWindowsTest::s_launcher = nullptr;
+kest::Engine* LoginWindowsTest::s_launcher = nullptr;
 
 TEST_F(LoginWindowsTest, MaskFollowsThePageWhileItAnimates)
 {
