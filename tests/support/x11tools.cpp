@@ -143,6 +143,16 @@ QList<XWindow> visibleWindowsOf(qint64 pid)
     return search({ QStringLiteral("--pid"), QString::number(pid) });
 }
 
+QList<XWindow> windowsSized(qint64 pid, QSize size)
+{
+    QList<XWindow> sized;
+    for (const XWindow& window : visibleWindowsOf(pid)) {
+        if (window.geometry.size() == size)
+            sized << window;
+    }
+    return sized;
+}
+
 QString windowPid(const QString& id)
 {
     return runTool(QStringLiteral("xdotool"), { QStringLiteral("getwindowpid"), id }).trimmed();

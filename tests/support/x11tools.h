@@ -43,6 +43,8 @@ struct XWindow {
 
 // The viewable windows of a process, by _NET_WM_PID.
 QList<XWindow> visibleWindowsOf(qint64 pid);
+// Those of them of exactly this size (how the tests tell the windows apart).
+QList<XWindow> windowsSized(qint64 pid, QSize size);
 // Viewable windows whose name is exactly `name`.
 QList<XWindow> visibleWindowsNamed(const QString& name);
 XWindow describeWindow(const QString& id);

@@ -148,11 +148,7 @@ protected:
 
     QList<XWindow> windowsSized(QSize size) const
     {
-        QList<XWindow> sized;
-        for (const XWindow& window : visibleWindowsOf(m_launcher->pid()))
-            if (window.geometry.size() == size)
-                sized << window;
-        return sized;
+        return kest::test::windowsSized(m_launcher->pid(), size);
     }
 
     void saveCrop(const QImage& screen, const QRect& window, const QString& what) const

@@ -75,19 +75,9 @@ QPoint centredAt(QSize size)
     return { (screen.width() - size.width()) / 2, (screen.height() - size.height()) / 2 };
 }
 
-QList<XWindow> windowsSized(qint64 pid, QSize size)
-{
-    QList<XWindow> sized;
-    for (const XWindow& window : visibleWindowsOf(pid)) {
-        if (window.geometry.size() == size)
-            sized << window;
-    }
-    return sized;
-}
-
 QList<XWindow> windowsSized(const Launcher& launcher, QSize size)
 {
-    return windowsSized(launcher.pid(), size);
+    return kest::test::windowsSized(launcher.pid(), size);
 }
 
 QRgb rgbAt(const QImage& image, QPoint at)
@@ -790,7 +780,8 @@ TEST_F(StartupTest, BusActivationStartsKestForALinkTopicCall)
     ASSERT_NE(kest, 0);
     QList<XWindow> login;
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return (login = windowsSized(kest, kLoginSize)).size() == 2; }, kStartMs));
+        [&] { return (login = kest::test::windowsSized(kest, kLoginSize)).size() == 2; },
+        kStartMs));
     waitForPage(login[0].geometry.topLeft());
     ASSERT_TRUE(enterAsAlice(login[0].geometry.topLeft()));
     EXPECT_TRUE(QTest::qWaitFor(
