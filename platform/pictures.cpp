@@ -101,6 +101,25 @@ void drawSkinPiece(
     painter.restore();
 }
 
+void drawSurface(QPainter& painter, QPoint at, const QImage& surface)
+{
+    const qreal ratio = surface.devicePixelRatio();
+    const QTransform world = painter.worldTransform();
+    if (ratio == 1.0 || world.type() > QTransform::TxTranslate) {
+        painter.drawImage(at, surface);
+        return;
+    }
+    const QRect place
+        = deviceRect(QRectF(at, QSizeF(0, 0)).translated(world.dx(), world.dy()), ratio);
+    QImage pixels = surface;
+    pixels.setDevicePixelRatio(1.0);
+    painter.save();
+    painter.resetTransform();
+    painter.scale(1.0 / ratio, 1.0 / ratio);
+    painter.drawImage(place.topLeft(), pixels);
+    painter.restore();
+}
+
 QImage deviceSurface(QSize logical, qreal ratio, QImage::Format format)
 {
     QImage surface(

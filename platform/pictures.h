@@ -47,6 +47,12 @@ QSize logicalSize(const QImage& picture);
 void drawSkinPiece(
     QPainter& painter, const QRect& target, const QImage& picture, const QRect& source);
 
+// Puts `surface`, made for a device of the painter's ratio (deviceSurface),
+// pixel for pixel with its top-left corner on the device pixel nearest the
+// logical point `at`: a surface placed at a fractional device position would
+// otherwise be resampled by the painter. At ratio 1 painter.drawImage(at, surface).
+void drawSurface(QPainter& painter, QPoint at, const QImage& surface);
+
 // An image of `logical` size for a device of `ratio`: deviceRect's size in
 // pixels, with that device pixel ratio (at ratio 1 a plain image).
 QImage deviceSurface(

@@ -1,6 +1,8 @@
 #include "skin/iButton.h"
 
+#include "platform/pictures.h"
 #include "platform/units.h"
+#include "platform/windowregion.h"
 #include "skin/accessibility.h"
 #include "skin/skinerror.h"
 #include "skin/skininput.h"
@@ -119,7 +121,7 @@ iButton::iButton(QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_surface = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_surface = deviceSurface(size(), devicePixelRatioF());
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] { run(m_machine.timerTick()); });
     // Polling from the start: the first tick with the pointer elsewhere
@@ -219,13 +221,20 @@ void iButton::BuildFrames()
     m_framesReady = false;
     m_frameSize = QSize();
     if (!m_backPicture.isNull()) {
-        m_frameSize = button::frameSize(button::pictureHimetric(m_backPicture.size()), Style());
+        // Frames are measured in logical pixels and cut in the picture's own:
+        // a double-density strip gives frames of twice the pixels, which
+        // DrawBack scales to the screen one frame at a time.
+        const qreal ratio = m_backPicture.devicePixelRatio();
+        m_frameSize
+            = button::frameSize(button::pictureHimetric(logicalSize(m_backPicture)), Style());
         const int count = button::frameSlots(Style());
         m_frames.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) {
-            const QRect source = button::frameSource(i, m_frameSize);
-            m_frames.push_back(CopyRegionToPicture(
-                m_backPicture, source.x(), source.y(), source.width(), source.height()));
+            const QRect source = button::frameSource(i, m_frameSize, ratio);
+            QImage frame = CopyRegionToPicture(
+                m_backPicture, source.x(), source.y(), source.width(), source.height());
+            frame.setDevicePixelRatio(ratio);
+            m_frames.push_back(frame);
         }
         m_framesReady = true;
     }
@@ -257,8 +266,10 @@ QImage iButton::GetFrame(int state) const
 
 void iButton::DrawButton(int state)
 {
-    if (m_surface.size() != size())
-        m_surface = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = devicePixelRatioF();
+    if (m_surface.devicePixelRatio() != ratio
+        || m_surface.size() != deviceRect(rect(), ratio).size())
+        m_surface = deviceSurface(size(), ratio);
     if (m_surface.isNull())
         return;
     m_surface.fill(oleToColor(kButtonFace, QStringLiteral("BackColor")));
@@ -288,11 +299,13 @@ void iButton::DrawBack()
         return;
     }
     QPainter painter(&m_surface);
-    painter.drawImage(rect(), frame);
+    drawSkinPiece(painter, rect(), frame, QRect(QPoint(0, 0), logicalSize(frame)));
     if (m_backStyle == 0) {
         // The frame's magenta pixels are holes; the caption printed next is
         // clipped to what is left.
-        const QRegion shape = shapeOf(m_surface);
+        const qreal ratio = m_surface.devicePixelRatio();
+        const QRegion shape
+            = ratio == 1.0 ? shapeOf(m_surface) : toLogicalRegion(shapeOf(m_surface), ratio);
         if (shape != mask())
             setMask(shape);
         return;
@@ -423,13 +436,15 @@ void iButton::setCaption(const QString& caption)
 
 void iButton::paintEvent(QPaintEvent*)
 {
+    if (m_surface.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
+        cMouseAction(CurrentState(), true);
     QPainter painter(this);
     painter.drawImage(0, 0, m_surface);
 }
 
 void iButton::resizeEvent(QResizeEvent*)
 {
-    m_surface = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_surface = deviceSurface(size(), devicePixelRatioF());
     cMouseAction(CurrentState(), true);
 }
 
