@@ -95,8 +95,9 @@ void drawSkinPiece(
     }
     piece.setDevicePixelRatio(1.0);
     painter.save();
-    painter.resetTransform();
-    painter.scale(1.0 / deviceRatio, 1.0 / deviceRatio);
+    // Not resetTransform(): that also resets the window and viewport, which
+    // carry the device's own ratio.
+    painter.setWorldTransform(QTransform::fromScale(1.0 / deviceRatio, 1.0 / deviceRatio));
     painter.drawImage(to.topLeft(), piece);
     painter.restore();
 }
@@ -114,8 +115,7 @@ void drawSurface(QPainter& painter, QPoint at, const QImage& surface)
     QImage pixels = surface;
     pixels.setDevicePixelRatio(1.0);
     painter.save();
-    painter.resetTransform();
-    painter.scale(1.0 / ratio, 1.0 / ratio);
+    painter.setWorldTransform(QTransform::fromScale(1.0 / ratio, 1.0 / ratio));
     painter.drawImage(place.topLeft(), pixels);
     painter.restore();
 }

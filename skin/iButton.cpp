@@ -208,9 +208,13 @@ QImage iButton::CopyRegionToPicture(const QImage& source, int x, int y, int w, i
         return {};
     QImage bitmap(w, h, QImage::Format_ARGB32_Premultiplied);
     bitmap.fill(Qt::transparent);
+    // Pixels for pixels: a double-density source would otherwise be drawn at
+    // its logical size.
+    QImage pixels = source;
+    pixels.setDevicePixelRatio(1.0);
     QPainter painter(&bitmap);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(inside.topLeft() - wanted.topLeft(), source, inside);
+    painter.drawImage(inside.topLeft() - wanted.topLeft(), pixels, inside);
     painter.end();
     return BitmapToPicture(bitmap);
 }
