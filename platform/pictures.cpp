@@ -67,7 +67,7 @@ QSize logicalSize(const QImage& picture)
 }
 
 void drawSkinPiece(
-    QPainter& painter, const QRect& target, const QImage& picture, const QRect& source)
+    QPainter& painter, const QRectF& target, const QImage& picture, const QRect& source)
 {
     const qreal deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const qreal pictureRatio = picture.devicePixelRatio();

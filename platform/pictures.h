@@ -45,7 +45,7 @@ QSize logicalSize(const QImage& picture);
 // target covers and put there 1:1, so no neighbouring piece of the picture
 // shows at its edges and its edges lie on whole device pixels.
 void drawSkinPiece(
-    QPainter& painter, const QRect& target, const QImage& picture, const QRect& source);
+    QPainter& painter, const QRectF& target, const QImage& picture, const QRect& source);
 
 // Puts `surface`, made for a device of the painter's ratio (deviceSurface),
 // pixel for pixel with its top-left corner on the device pixel nearest the

@@ -15,6 +15,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QtMath>
 
 #include <limits>
 
@@ -109,6 +110,24 @@ QRegion shapeOf(const QImage& image)
     return region;
 }
 
+// The button's surface: every device pixel the button may cover. A button
+// at a fractional device position touches one pixel more than its size
+// rounds to, and with opaque painting that pixel would show whatever was
+// there before.
+QSize surfacePixels(QSize size, qreal ratio)
+{
+    return QSize(qCeil(size.width() * ratio), qCeil(size.height() * ratio));
+}
+
+QImage buttonSurface(QSize size, qreal ratio)
+{
+    if (ratio == 1.0)
+        return deviceSurface(size, ratio);
+    QImage surface(surfacePixels(size, ratio), QImage::Format_ARGB32_Premultiplied);
+    surface.setDevicePixelRatio(ratio);
+    return surface;
+}
+
 } // namespace
 
 iButton::iButton(QWidget* parent)
@@ -121,7 +140,7 @@ iButton::iButton(QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_surface = deviceSurface(size(), devicePixelRatioF());
+    m_surface = buttonSurface(size(), devicePixelRatioF());
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] { run(m_machine.timerTick()); });
     // Polling from the start: the first tick with the pointer elsewhere
@@ -271,9 +290,8 @@ QImage iButton::GetFrame(int state) const
 void iButton::DrawButton(int state)
 {
     const qreal ratio = devicePixelRatioF();
-    if (m_surface.devicePixelRatio() != ratio
-        || m_surface.size() != deviceRect(rect(), ratio).size())
-        m_surface = deviceSurface(size(), ratio);
+    if (m_surface.devicePixelRatio() != ratio || m_surface.size() != surfacePixels(size(), ratio))
+        m_surface = buttonSurface(size(), ratio);
     if (m_surface.isNull())
         return;
     m_surface.fill(oleToColor(kButtonFace, QStringLiteral("BackColor")));
@@ -303,11 +321,14 @@ void iButton::DrawBack()
         return;
     }
     QPainter painter(&m_surface);
-    drawSkinPiece(painter, rect(), frame, QRect(QPoint(0, 0), logicalSize(frame)));
+    const qreal ratio = m_surface.devicePixelRatio();
+    // The frame covers the whole surface, the pixel beyond the rounded size too.
+    const QRectF whole
+        = ratio == 1.0 ? QRectF(rect()) : QRectF(QPointF(0, 0), m_surface.deviceIndependentSize());
+    drawSkinPiece(painter, whole, frame, QRect(QPoint(0, 0), logicalSize(frame)));
     if (m_backStyle == 0) {
         // The frame's magenta pixels are holes; the caption printed next is
         // clipped to what is left.
-        const qreal ratio = m_surface.devicePixelRatio();
         const QRegion shape
             = ratio == 1.0 ? shapeOf(m_surface) : toLogicalRegion(shapeOf(m_surface), ratio);
         if (shape != mask())
@@ -448,7 +469,7 @@ void iButton::paintEvent(QPaintEvent*)
 
 void iButton::resizeEvent(QResizeEvent*)
 {
-    m_surface = deviceSurface(size(), devicePixelRatioF());
+    m_surface = buttonSurface(size(), devicePixelRatioF());
     cMouseAction(CurrentState(), true);
 }
 
