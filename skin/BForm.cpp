@@ -57,7 +57,7 @@ BForm::BForm(QWidget* parent)
     setFixedHeight(twipsToPixelsTruncated(captionbar::kBarHeight));
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_skin = LoadResImage(kSkinBitmap, QStringLiteral("BITMAP"));
+    m_skin = LoadResSkinAt(kSkinBitmap, QStringLiteral("BITMAP"), devicePixelRatioF());
     if (m_skin.isNull())
         logEvent(QStringLiteral("BForm: skin bitmap %1 is missing; the caption bar shows its "
                                 "background colour only")
@@ -123,6 +123,7 @@ void BForm::DrawBar()
     look.text = Qt::white;
     look.hasLogo = m_hasLogo;
     look.program = skinProgram();
+    look.ratio = devicePixelRatioF();
     m_surface = captionbar::renderBar(look, width());
     update();
 }
@@ -145,7 +146,8 @@ void BForm::Nomin()
         return;
     QPainter painter(&m_surface);
     captionbar::paintCopies(painter, m_skin,
-        { captionbar::nominCopy(pixelsToTwips(width()), pixelsToTwips(m_skin.width())) });
+        { captionbar::nominCopy(
+            pixelsToTwips(width()), pixelsToTwips(logicalSize(m_skin).width())) });
     painter.end();
     update();
 }
@@ -165,7 +167,7 @@ void BForm::renderPrinted(PrintedForm& entry)
         return;
     const QWidget* frm = entry.form;
     entry.image = captionbar::renderBorder(
-        m_skin, frm->size(), frm->palette().color(frm->backgroundRole()));
+        m_skin, frm->size(), frm->palette().color(frm->backgroundRole()), frm->devicePixelRatioF());
 }
 
 bool BForm::Printform(QWidget* frm)
@@ -200,6 +202,8 @@ bool BForm::eventFilter(QObject* watched, QEvent* event)
             if (event->type() == QEvent::Resize) {
                 renderPrinted(*entry);
             } else if (!entry->image.isNull()) {
+                if (entry->image.devicePixelRatio() != entry->form->devicePixelRatioF())
+                    renderPrinted(*entry); // the form moved to a screen of another scale
                 // Drawn before the form's own paint event, as the form's background.
                 QPainter painter(entry->form.data());
                 painter.drawImage(0, 0, entry->image);
@@ -219,6 +223,8 @@ bool BForm::dragWindow(QWidget* window)
 
 void BForm::paintEvent(QPaintEvent*)
 {
+    if (m_surface.devicePixelRatio() != devicePixelRatioF())
+        DrawBar();
     QPainter painter(this);
     painter.drawImage(0, 0, m_surface);
 }

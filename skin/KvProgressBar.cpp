@@ -18,7 +18,7 @@ KvProgressBar::KvProgressBar(QWidget* parent)
 {
     a11y::installSkinAccessibility();
     setFixedHeight(progress::kBarHeight);
-    m_skin = LoadResImage(kSkinBitmap, QStringLiteral("BITMAP"));
+    m_skin = LoadResSkinAt(kSkinBitmap, QStringLiteral("BITMAP"), devicePixelRatioF());
     if (m_skin.isNull())
         logEvent(QStringLiteral("KvProgressBar: skin bitmap %1 is missing; the bar is not drawn")
                      .arg(kSkinBitmap));
@@ -62,7 +62,7 @@ void KvProgressBar::setSkin(const QImage& skin)
 
 void KvProgressBar::DrawBar()
 {
-    m_surface = progress::renderBar(m_skin, width(), m_range);
+    m_surface = progress::renderBar(m_skin, width(), m_range, devicePixelRatioF());
     update();
 }
 
@@ -99,6 +99,8 @@ void KvProgressBar::WriteProperties(PropertyBag& bag)
 
 void KvProgressBar::paintEvent(QPaintEvent*)
 {
+    if (m_surface.devicePixelRatio() != devicePixelRatioF())
+        DrawBar();
     QPainter painter(this);
     painter.drawImage(0, 0, m_surface);
 }

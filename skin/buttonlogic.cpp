@@ -1,5 +1,6 @@
 #include "skin/buttonlogic.h"
 
+#include "platform/pictures.h"
 #include "platform/units.h"
 
 #include <utility>
@@ -26,6 +27,11 @@ int frameSlots(int style)
 QRect frameSource(int index, QSize frameSize)
 {
     return QRect(index * frameSize.width(), 0, frameSize.width(), frameSize.height());
+}
+
+QRect frameSource(int index, QSize frameSize, qreal pictureRatio)
+{
+    return deviceRect(frameSource(index, frameSize), pictureRatio);
 }
 
 int frameIndex(int state, bool value, int style)

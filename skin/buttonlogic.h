@@ -33,6 +33,10 @@ int frameSlots(int style);
 
 // Where frame `index` lies in the strip, in pixels.
 QRect frameSource(int index, QSize frameSize);
+// The same in the pixels of a strip drawn at `pictureRatio` pixels per
+// logical pixel (a double-density strip has ratio 2): edges rounded to whole
+// pixels, so neighbouring frames share an edge and never overlap.
+QRect frameSource(int index, QSize frameSize, qreal pictureRatio);
 
 // The frame that shows `state`. The strip has no disabled frame: a disabled
 // button shows the normal frame of its Value set. Only a toggle button

@@ -1,5 +1,7 @@
 #include "skin/captionbar.h"
 
+#include "platform/pictures.h"
+
 #include "platform/units.h"
 
 #include <QPainter>
@@ -84,44 +86,48 @@ void paintCopies(QPainter& painter, const QImage& skin, const std::vector<SkinCo
 {
     if (skin.isNull())
         return;
+    const QRect skinRect(QPoint(0, 0), logicalSize(skin));
     for (const SkinCopy& copy : twipCopies) {
         const SkinCopy p = toPixels(copy);
-        const QRect source = p.source & skin.rect();
+        const QRect source = p.source & skinRect;
         if (source.isEmpty())
             continue;
-        painter.drawImage(p.target + (source.topLeft() - p.source.topLeft()), skin, source);
+        drawSkinPiece(painter,
+            QRect(p.target + (source.topLeft() - p.source.topLeft()), source.size()), skin, source);
     }
 }
 
 QImage renderBar(const BarLook& look, int widthPx)
 {
-    QImage image(
-        qMax(widthPx, 0), twipsToPixelsTruncated(kBarHeight), QImage::Format_ARGB32_Premultiplied);
+    QImage image
+        = deviceSurface(QSize(qMax(widthPx, 0), twipsToPixelsTruncated(kBarHeight)), look.ratio);
     image.fill(look.back);
     if (image.isNull())
         return image;
     QPainter painter(&image);
-    const int skinWidth = pixelsToTwips(look.skin.width());
+    const int skinWidth = pixelsToTwips(logicalSize(look.skin).width());
     paintCopies(painter, look.skin, barCopies(pixelsToTwips(widthPx), skinWidth));
     if (!look.caption.isEmpty()) {
         const QPoint twips = captionOrigin(look.hasLogo, look.program);
         const QPoint origin(twipsToPixelsRounded(twips.x()), twipsToPixelsRounded(twips.y()));
         painter.setFont(look.font);
         painter.setPen(look.text);
-        painter.drawText(QRect(origin, QSize(qMax(widthPx - origin.x(), 1), image.height())),
+        painter.drawText(
+            QRect(origin, QSize(qMax(widthPx - origin.x(), 1), twipsToPixelsTruncated(kBarHeight))),
             Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, look.caption);
     }
     return image;
 }
 
-QImage renderBorder(const QImage& skin, QSize sizePx, const QColor& back)
+QImage renderBorder(const QImage& skin, QSize sizePx, const QColor& back, qreal ratio)
 {
-    QImage image(sizePx.expandedTo(QSize(0, 0)), QImage::Format_ARGB32_Premultiplied);
+    QImage image = deviceSurface(sizePx, ratio);
     if (image.isNull())
         return image;
     image.fill(back);
     QPainter painter(&image);
-    paintCopies(painter, skin, borderCopies(sizePx * kTwipsPerPixel, skin.size() * kTwipsPerPixel));
+    paintCopies(
+        painter, skin, borderCopies(sizePx * kTwipsPerPixel, logicalSize(skin) * kTwipsPerPixel));
     return image;
 }
 

@@ -68,7 +68,10 @@ SkinCopy toPixels(const SkinCopy& twips);
 QRect toPixels(const QRect& twips);
 
 // Paints twip-sized copies of `skin` with `painter`: each copy in pixels, its
-// source clipped to the skin (and the target moved with it).
+// source clipped to the skin (and the target moved with it). Copies are
+// measured in the skin's logical pixels; a double-density skin, or a painter
+// on a surface of another ratio, has each copy cut and scaled on its own
+// (drawSkinPiece), so tiles meet on whole device pixels.
 void paintCopies(QPainter& painter, const QImage& skin, const std::vector<SkinCopy>& twipCopies);
 
 struct BarLook {
@@ -79,13 +82,16 @@ struct BarLook {
     QColor text;
     bool hasLogo = false;
     SkinProgram program = SkinProgram::Launcher;
+    qreal ratio = 1.0; // device pixels per pixel of the screen the bar is shown on
 };
 
-// The whole bar of `widthPx` pixels, at the bar's fixed height.
+// The whole bar of `widthPx` pixels, at the bar's fixed height, on a surface
+// of look.ratio (deviceSurface).
 QImage renderBar(const BarLook& look, int widthPx);
 
-// A form's background with its skinned border, `sizePx` pixels.
-QImage renderBorder(const QImage& skin, QSize sizePx, const QColor& back);
+// A form's background with its skinned border, `sizePx` pixels, on a surface
+// of `ratio`.
+QImage renderBorder(const QImage& skin, QSize sizePx, const QColor& back, qreal ratio = 1.0);
 
 } // namespace captionbar
 

@@ -46,7 +46,8 @@ DialogFrame buildDialogFrame(QWidget* window, const DialogFrameLook& look)
     frame.closeButton = new iButton(window);
     frame.closeButton->setObjectName(QStringLiteral("closebtn"));
     frame.closeButton->setGeometry(look.closeButton);
-    frame.closeButton->setBackPicture(LoadResImage(kCloseButtonSkin, QStringLiteral("BITMAP")));
+    frame.closeButton->setBackPicture(LoadResSkinAt(
+        kCloseButtonSkin, QStringLiteral("BITMAP"), frame.closeButton->devicePixelRatioF()));
     frame.closeButton->setFocusPolicy(Qt::NoFocus); // no focus frame on a caption button
     frame.closeButton->setAccessibleName(QStringLiteral("关闭")); // a picture-only button
     return frame;

@@ -1,6 +1,8 @@
 #include "skin/iButton.h"
 
+#include "platform/pictures.h"
 #include "platform/units.h"
+#include "platform/windowregion.h"
 #include "skin/accessibility.h"
 #include "skin/skinerror.h"
 #include "skin/skininput.h"
@@ -13,6 +15,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
+#include <QtMath>
 
 #include <limits>
 
@@ -107,6 +110,24 @@ QRegion shapeOf(const QImage& image)
     return region;
 }
 
+// The button's surface: every device pixel the button may cover. A button
+// at a fractional device position touches one pixel more than its size
+// rounds to, and with opaque painting that pixel would show whatever was
+// there before.
+QSize surfacePixels(QSize size, qreal ratio)
+{
+    return QSize(qCeil(size.width() * ratio), qCeil(size.height() * ratio));
+}
+
+QImage buttonSurface(QSize size, qreal ratio)
+{
+    if (ratio == 1.0)
+        return deviceSurface(size, ratio);
+    QImage surface(surfacePixels(size, ratio), QImage::Format_ARGB32_Premultiplied);
+    surface.setDevicePixelRatio(ratio);
+    return surface;
+}
+
 } // namespace
 
 iButton::iButton(QWidget* parent)
@@ -119,7 +140,7 @@ iButton::iButton(QWidget* parent)
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_surface = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_surface = buttonSurface(size(), devicePixelRatioF());
     m_poll.setInterval(kPollMs);
     connect(&m_poll, &QTimer::timeout, this, [this] { run(m_machine.timerTick()); });
     // Polling from the start: the first tick with the pointer elsewhere
@@ -206,9 +227,13 @@ QImage iButton::CopyRegionToPicture(const QImage& source, int x, int y, int w, i
         return {};
     QImage bitmap(w, h, QImage::Format_ARGB32_Premultiplied);
     bitmap.fill(Qt::transparent);
+    // Pixels for pixels: a double-density source would otherwise be drawn at
+    // its logical size.
+    QImage pixels = source;
+    pixels.setDevicePixelRatio(1.0);
     QPainter painter(&bitmap);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(inside.topLeft() - wanted.topLeft(), source, inside);
+    painter.drawImage(inside.topLeft() - wanted.topLeft(), pixels, inside);
     painter.end();
     return BitmapToPicture(bitmap);
 }
@@ -219,13 +244,20 @@ void iButton::BuildFrames()
     m_framesReady = false;
     m_frameSize = QSize();
     if (!m_backPicture.isNull()) {
-        m_frameSize = button::frameSize(button::pictureHimetric(m_backPicture.size()), Style());
+        // Frames are measured in logical pixels and cut in the picture's own:
+        // a double-density strip gives frames of twice the pixels, which
+        // DrawBack scales to the screen one frame at a time.
+        const qreal ratio = m_backPicture.devicePixelRatio();
+        m_frameSize
+            = button::frameSize(button::pictureHimetric(logicalSize(m_backPicture)), Style());
         const int count = button::frameSlots(Style());
         m_frames.reserve(static_cast<size_t>(count));
         for (int i = 0; i < count; ++i) {
-            const QRect source = button::frameSource(i, m_frameSize);
-            m_frames.push_back(CopyRegionToPicture(
-                m_backPicture, source.x(), source.y(), source.width(), source.height()));
+            const QRect source = button::frameSource(i, m_frameSize, ratio);
+            QImage frame = CopyRegionToPicture(
+                m_backPicture, source.x(), source.y(), source.width(), source.height());
+            frame.setDevicePixelRatio(ratio);
+            m_frames.push_back(frame);
         }
         m_framesReady = true;
     }
@@ -257,8 +289,9 @@ QImage iButton::GetFrame(int state) const
 
 void iButton::DrawButton(int state)
 {
-    if (m_surface.size() != size())
-        m_surface = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    const qreal ratio = devicePixelRatioF();
+    if (m_surface.devicePixelRatio() != ratio || m_surface.size() != surfacePixels(size(), ratio))
+        m_surface = buttonSurface(size(), ratio);
     if (m_surface.isNull())
         return;
     m_surface.fill(oleToColor(kButtonFace, QStringLiteral("BackColor")));
@@ -288,11 +321,16 @@ void iButton::DrawBack()
         return;
     }
     QPainter painter(&m_surface);
-    painter.drawImage(rect(), frame);
+    const qreal ratio = m_surface.devicePixelRatio();
+    // The frame covers the whole surface, the pixel beyond the rounded size too.
+    const QRectF whole
+        = ratio == 1.0 ? QRectF(rect()) : QRectF(QPointF(0, 0), m_surface.deviceIndependentSize());
+    drawSkinPiece(painter, whole, frame, QRect(QPoint(0, 0), logicalSize(frame)));
     if (m_backStyle == 0) {
         // The frame's magenta pixels are holes; the caption printed next is
         // clipped to what is left.
-        const QRegion shape = shapeOf(m_surface);
+        const QRegion shape
+            = ratio == 1.0 ? shapeOf(m_surface) : toLogicalRegion(shapeOf(m_surface), ratio);
         if (shape != mask())
             setMask(shape);
         return;
@@ -423,13 +461,15 @@ void iButton::setCaption(const QString& caption)
 
 void iButton::paintEvent(QPaintEvent*)
 {
+    if (m_surface.devicePixelRatio() != devicePixelRatioF()) // moved to another screen
+        cMouseAction(CurrentState(), true);
     QPainter painter(this);
     painter.drawImage(0, 0, m_surface);
 }
 
 void iButton::resizeEvent(QResizeEvent*)
 {
-    m_surface = QImage(size(), QImage::Format_ARGB32_Premultiplied);
+    m_surface = buttonSurface(size(), devicePixelRatioF());
     cMouseAction(CurrentState(), true);
 }
 

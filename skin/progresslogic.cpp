@@ -1,5 +1,6 @@
 #include "skin/progresslogic.h"
 
+#include "platform/pictures.h"
 #include "platform/units.h"
 
 #include <QPainter>
@@ -50,19 +51,20 @@ std::optional<int> fillEnd(int width, const Range& range)
     return roundHalfEven(f);
 }
 
-QImage renderBar(const QImage& skin, int width, const Range& range)
+QImage renderBar(const QImage& skin, int width, const Range& range, qreal ratio)
 {
-    QImage image(qMax(width, 0), kBarHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage image = deviceSurface(QSize(qMax(width, 0), kBarHeight), ratio);
     if (image.isNull())
         return image;
     image.fill(Qt::transparent);
     if (skin.isNull())
         return image;
     QPainter painter(&image);
+    const int skinHeight = logicalSize(skin).height();
     auto piece = [&](int column, int columns, int x, int w) {
         if (w > 0)
-            painter.drawImage(
-                QRect(x, 0, w, kBarHeight), skin, QRect(column, 0, columns, skin.height()));
+            drawSkinPiece(
+                painter, QRect(x, 0, w, kBarHeight), skin, QRect(column, 0, columns, skinHeight));
     };
     piece(0, kCapWidth, 0, kCapWidth);
     piece(3, 2, kCapWidth, width - 2 * kCapWidth);

@@ -33,7 +33,8 @@ std::optional<int> fillEnd(int width, const Range& range);
 
 // The bar drawn from its 10 x 10 skin: columns 0-2 left cap, 3-4 filled middle
 // (stretched), 5-7 right cap, 8-9 empty track (stretched). A null skin draws a
-// transparent bar.
-QImage renderBar(const QImage& skin, int width, const Range& range);
+// transparent bar. The surface has device pixel ratio `ratio`; columns are the
+// skin's logical columns, so a double-density skin works as the 1x one.
+QImage renderBar(const QImage& skin, int width, const Range& range, qreal ratio = 1.0);
 
 } // namespace kest::progress

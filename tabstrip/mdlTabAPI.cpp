@@ -1,5 +1,7 @@
 #include "mdlTabAPI.h"
 
+#include "platform/pictures.h"
+
 #include <QPainter>
 #include <QWidget>
 
@@ -20,11 +22,11 @@ bool SetWindowStyleBits(QWidget* window, Qt::WindowFlags clear, Qt::WindowFlags 
     return true;
 }
 
-QImage CreateMemDC(int width, int height)
+QImage CreateMemDC(int width, int height, qreal ratio)
 {
     if (width <= 0 || height <= 0)
         throw SurfaceError("CreateCompatibleBitmap调用失败");
-    QImage dc(width, height, QImage::Format_ARGB32_Premultiplied);
+    QImage dc = deviceSurface(QSize(width, height), ratio);
     if (dc.isNull())
         throw SurfaceError("CreateCompatibleBitmap调用失败");
     dc.fill(Qt::black);
@@ -51,7 +53,25 @@ void blit(QPainter& p, const QRect& target, const QImage& src, const QRect& sour
 {
     if (target.width() <= 0 || target.height() <= 0 || source.width() <= 0 || source.height() <= 0)
         return;
-    p.drawImage(target, src, source);
+    drawSkinPiece(p, target, src, source);
+}
+
+} // namespace
+
+namespace {
+
+// `image` with pixels of `colour` made transparent.
+QImage keyedOut(const QImage& image, QRgb colour)
+{
+    QImage piece = image.convertToFormat(QImage::Format_ARGB32);
+    for (int row = 0; row < piece.height(); ++row) {
+        auto* line = reinterpret_cast<QRgb*>(piece.scanLine(row));
+        for (int col = 0; col < piece.width(); ++col) {
+            if ((line[col] & 0xFFFFFFu) == (colour & 0xFFFFFFu))
+                line[col] = 0;
+        }
+    }
+    return piece;
 }
 
 } // namespace
@@ -59,27 +79,23 @@ void blit(QPainter& p, const QRect& target, const QImage& src, const QRect& sour
 bool TransparentDraw(
     QPainter& dst, int x, int y, int w, int h, const QImage& src, int sx, int sy, QRgb colour)
 {
-    const QRect source = QRect(sx, sy, w, h).intersected(src.rect());
+    const QRect source = QRect(sx, sy, w, h).intersected(QRect(QPoint(0, 0), logicalSize(src)));
     if (w <= 0 || h <= 0 || source.isEmpty())
         return false;
     const QPoint at(x + source.x() - sx, y + source.y() - sy);
     const QPainter::CompositionMode mode = dst.compositionMode();
     dst.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    const qreal dstRatio = dst.device() ? dst.device()->devicePixelRatioF() : 1.0;
     // A surface with an alpha channel has been keyed already (the skins are
     // keyed once, when loaded, and the strip's own surfaces start
     // transparent), so it is drawn as it is; one without is keyed now.
-    if (src.hasAlphaChannel()) {
+    if (src.devicePixelRatio() != 1.0 || dstRatio != 1.0) {
+        drawSkinPiece(dst, QRect(at, source.size()),
+            src.hasAlphaChannel() ? src : keyedOut(src, colour), source);
+    } else if (src.hasAlphaChannel()) {
         dst.drawImage(at, src, source);
     } else {
-        QImage piece = src.copy(source).convertToFormat(QImage::Format_ARGB32);
-        for (int row = 0; row < piece.height(); ++row) {
-            auto* line = reinterpret_cast<QRgb*>(piece.scanLine(row));
-            for (int col = 0; col < piece.width(); ++col) {
-                if ((line[col] & 0xFFFFFFu) == (colour & 0xFFFFFFu))
-                    line[col] = 0;
-            }
-        }
-        dst.drawImage(at, piece);
+        dst.drawImage(at, keyedOut(src.copy(source), colour));
     }
     dst.setCompositionMode(mode);
     return true;
@@ -90,7 +106,8 @@ int DrawNineGrid(QPainter& dst, int dx, int dy, int dw, int dh, const QImage& sr
 {
     if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0)
         return 0;
-    QImage tmp(dw, dh, QImage::Format_ARGB32_Premultiplied);
+    QImage tmp
+        = deviceSurface(QSize(dw, dh), dst.device() ? dst.device()->devicePixelRatioF() : 1.0);
     if (tmp.isNull())
         return 0;
     tmp.fill(Qt::transparent);

@@ -29,7 +29,9 @@ bool SetWindowStyleBits(QWidget* window, Qt::WindowFlags clear, Qt::WindowFlags 
 
 // An off-screen surface of width x height pixels, opaque black like a fresh
 // bitmap. Throws SurfaceError for a size below 1 or when memory runs out.
-QImage CreateMemDC(int width, int height);
+// With `ratio` the surface has that device pixel ratio and the device pixels
+// (deviceSurface) of width x height logical pixels.
+QImage CreateMemDC(int width, int height, qreal ratio = 1.0);
 // A surface over a loaded bitmap (a copy that shares the pixels). Throws
 // SurfaceError for a null bitmap.
 QImage CreateBitmapDC(const QImage& bitmap);
@@ -53,12 +55,15 @@ enum TextFormat : unsigned {
 // edges stretched along one axis, the centre along both. With `transparent`,
 // pixels of that colour (and transparent pixels) let the destination show
 // through; without it the destination rectangle is replaced. Any size of 0 or
-// below draws nothing and returns 0; otherwise returns 1.
+// below draws nothing and returns 0; otherwise returns 1. Coordinates are
+// logical: a double-density `src`, or a destination of another ratio, has each
+// of the nine pieces cut and scaled on its own (drawSkinPiece).
 int DrawNineGrid(QPainter& dst, int dx, int dy, int dw, int dh, const QImage& src, int sx, int sy,
     int sw, int sh, int bl, int bt, int br, int bb, std::optional<QRgb> transparent = std::nullopt);
 
 // Copies (sx, sy, w, h) of `src` to (x, y) with pixels of `colour` (and
 // transparent pixels) left out. Returns false when nothing could be drawn.
+// Logical coordinates, as DrawNineGrid.
 bool TransparentDraw(
     QPainter& dst, int x, int y, int w, int h, const QImage& src, int sx, int sy, QRgb colour);
 

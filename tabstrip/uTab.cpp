@@ -27,10 +27,10 @@ namespace {
 constexpr QRgb kMagenta = qRgb(255, 0, 255);
 constexpr int kSideZone = 14; // unstretched sides of a tab body
 
-QImage loadSkin(int id)
+QImage loadSkin(int id, qreal ratio)
 {
     try {
-        return CreateBitmapDC(magentaToAlpha(LoadResImage(id, QStringLiteral("BITMAP"))));
+        return CreateBitmapDC(magentaToAlpha(LoadResSkinAt(id, QStringLiteral("BITMAP"), ratio)));
     } catch (const SurfaceError&) {
         // Without its artwork the strip still works; it draws no tabs.
         return {};
@@ -48,8 +48,8 @@ uTab::uTab(QWidget* parent)
     : QWidget(parent)
 {
     a11y::installTabStripAccessibility();
-    m_skin0 = loadSkin(106);
-    m_skin1 = loadSkin(107);
+    m_skin0 = loadSkin(106, devicePixelRatioF());
+    m_skin1 = loadSkin(107, devicePixelRatioF());
     m_items = std::make_unique<CTabItems>();
     m_items->AttachTabStrip(this);
     m_subclass = std::make_unique<CSubclass>(static_cast<ISubclassOwner*>(this));
@@ -351,9 +351,12 @@ void uTab::CreateBuffers()
 {
     FreeBuffers();
     const int h = tablayout::stripHeight(m_tabStyle);
-    m_composite = CreateMemDC(clientWidth(), h);
-    m_background = CreateMemDC(clientWidth(), h);
-    m_tabArea = CreateMemDC(tabAreaWidth(), h);
+    // The strip's surfaces have the screen's pixels; everything drawn on them
+    // is measured in logical pixels and cut on whole device pixels.
+    const qreal ratio = devicePixelRatioF();
+    m_composite = CreateMemDC(clientWidth(), h, ratio);
+    m_background = CreateMemDC(clientWidth(), h, ratio);
+    m_tabArea = CreateMemDC(tabAreaWidth(), h, ratio);
 }
 
 void uTab::FreeBuffers()
@@ -425,20 +428,24 @@ const QImage& uTab::defaultBackground()
         m_backgroundCache = QImage();
         return m_backgroundCache;
     }
-    if (m_backgroundCache.size() == QSize(w, h))
+    const qreal ratio = m_background.isNull() ? 1.0 : m_background.devicePixelRatio();
+    const QImage sized = deviceSurface(QSize(w, h), ratio);
+    if (m_backgroundCache.size() == sized.size() && m_backgroundCache.devicePixelRatio() == ratio)
         return m_backgroundCache;
     // The skin's one-pixel column stretched over the whole strip: every row
     // one colour, rows taken nearest-neighbour when the column is shorter
     // than the strip (28 rows over 32 in the capsule style). Stretching the
     // picture with a painter costs about as much as drawing all the tabs.
-    const int rows = tablayout::skin(m_tabStyle).backgroundHeight;
-    m_backgroundCache = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < h; ++y) {
-        const int from
-            = std::min(rows - 1, std::min(skin.height() - 1, (2 * y + 1) * rows / (2 * h)));
+    // Rows are counted in device pixels of both the strip and the skin.
+    const int rows = qRound(tablayout::skin(m_tabStyle).backgroundHeight * skin.devicePixelRatio());
+    m_backgroundCache = sized;
+    const int deviceRows = m_backgroundCache.height();
+    for (int y = 0; y < deviceRows; ++y) {
+        const int from = std::min(
+            rows - 1, std::min(skin.height() - 1, (2 * y + 1) * rows / (2 * deviceRows)));
         const QRgb colour = qPremultiply(skin.pixel(0, from));
         auto* line = reinterpret_cast<QRgb*>(m_backgroundCache.scanLine(y));
-        std::fill(line, line + w, colour);
+        std::fill(line, line + m_backgroundCache.width(), colour);
     }
     return m_backgroundCache;
 }
@@ -447,11 +454,13 @@ const QImage& uTab::bodyImage(int sourceX, const QRect& target)
 {
     const auto key
         = std::make_tuple(m_tabStyle != 0 ? 1 : 0, sourceX, target.width(), target.height());
-    if (auto found = m_bodyCache.find(key); found != m_bodyCache.end())
+    const qreal ratio = m_tabArea.isNull() ? 1.0 : m_tabArea.devicePixelRatio();
+    if (auto found = m_bodyCache.find(key);
+        found != m_bodyCache.end() && found->second.devicePixelRatio() == ratio)
         return found->second;
     if (m_bodyCache.size() >= 64) // widths change with every layout
         m_bodyCache.clear();
-    QImage body(target.size(), QImage::Format_ARGB32_Premultiplied);
+    QImage body = deviceSurface(target.size(), ratio);
     body.fill(Qt::transparent);
     {
         QPainter p(&body);
@@ -460,7 +469,8 @@ const QImage& uTab::bodyImage(int sourceX, const QRect& target)
             regions.bodySize.width(), regions.bodySize.height(), kSideZone, 0, kSideZone, 0,
             kMagenta);
     }
-    return m_bodyCache.emplace(key, std::move(body)).first->second;
+    m_bodyCache[key] = std::move(body);
+    return m_bodyCache[key];
 }
 
 void uTab::dropCaches()
@@ -484,7 +494,11 @@ void uTab::DrawTabs(bool update)
         p.setFont(m_normalFont);
         p.setPen(QColor(0, 0, 0));
         p.setCompositionMode(QPainter::CompositionMode_Source);
-        p.drawImage(QPoint(0, 0), m_background, QRect(m_tabLeftSize, 0, tabAreaWidth(), h));
+        if (m_background.devicePixelRatio() == 1.0)
+            p.drawImage(QPoint(0, 0), m_background, QRect(m_tabLeftSize, 0, tabAreaWidth(), h));
+        else // every row is one colour: a pixel more or less of it is the same
+            drawSkinPiece(p, QRect(0, 0, tabAreaWidth(), h), m_background,
+                QRect(m_tabLeftSize, 0, tabAreaWidth(), h));
         p.setCompositionMode(QPainter::CompositionMode_SourceOver);
         // Lower indices lie on top of higher ones: draw from the right.
         for (int i = count - 1; i >= 0; --i) {
@@ -503,7 +517,7 @@ void uTab::DrawTabs(bool update)
         if (!m_background.isNull())
             c.drawImage(0, 0, m_background);
         if (!m_tabArea.isNull())
-            c.drawImage(m_tabLeftSize, 0, m_tabArea);
+            drawSurface(c, QPoint(m_tabLeftSize, 0), m_tabArea);
     }
     if (update)
         this->update();
@@ -519,8 +533,11 @@ void uTab::drawTab(QPainter& p, int index, bool selected)
     if (!skin.isNull() && body.width() > 0 && body.height() > 0) {
         const QImage& picture
             = bodyImage(tablayout::bodySourceX(m_tabStyle, selected, hover), body);
-        TransparentDraw(
-            p, body.x(), body.y(), body.width(), body.height(), picture, 0, 0, kMagenta);
+        if (picture.devicePixelRatio() == 1.0)
+            TransparentDraw(
+                p, body.x(), body.y(), body.width(), body.height(), picture, 0, 0, kMagenta);
+        else // made for the strip's pixels: put there 1:1, keyed already
+            drawSurface(p, body.topLeft(), picture);
     }
     DrawCaption(
         p, item->Caption(), tablayout::captionBox(m_tabStyle, span, selected, item->HideButton()));

@@ -22,7 +22,8 @@ iButton* answerButton(QWidget* parent, const char* name, const QString& caption,
     button->setObjectName(QLatin1String(name));
     // The faces are stretched to the button, not the button sized to a face.
     button->setAutoSize(false);
-    button->setBackPicture(LoadResImage(kAnswerButtonSkin, QStringLiteral("BITMAP")));
+    button->setBackPicture(
+        LoadResSkinAt(kAnswerButtonSkin, QStringLiteral("BITMAP"), button->devicePixelRatioF()));
     button->setCaption(caption);
     button->setGeometry(place);
     return button;

@@ -52,7 +52,8 @@ iButton* skinnedButton(QWidget* parent, const char* name, int bitmap, QRect twip
     auto* button = new iButton(parent);
     button->setObjectName(QLatin1String(name));
     if (bitmap != 0)
-        button->setBackPicture(LoadResImage(bitmap, QStringLiteral("BITMAP")));
+        button->setBackPicture(
+            LoadResSkinAt(bitmap, QStringLiteral("BITMAP"), button->devicePixelRatioF()));
     button->setGeometry(toPixels(twips));
     return button;
 }
@@ -62,7 +63,8 @@ iButton* textButton(QWidget* parent, const char* name, const QString& caption, Q
     auto* button = new iButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setAutoSize(false);
-    button->setBackPicture(LoadResImage(kTextButtonFaces, QStringLiteral("BITMAP")));
+    button->setBackPicture(
+        LoadResSkinAt(kTextButtonFaces, QStringLiteral("BITMAP"), button->devicePixelRatioF()));
     button->setCaption(caption);
     button->setGeometry(toPixels(twips));
     return button;
@@ -223,16 +225,18 @@ void WebMainFrm::Form_Load()
             twipsToPixelsRounded(design.width()), twipsToPixelsRounded(design.height())));
     }
 
-    web_close->setBackPicture(LoadResImage(103, QStringLiteral("BITMAP")));
-    web_minmax->setBackPicture(LoadResImage(102, QStringLiteral("BITMAP")));
-    web_min->setBackPicture(LoadResImage(101, QStringLiteral("BITMAP")));
-    web_tool->setBackPicture(LoadResImage(104, QStringLiteral("BITMAP")));
+    // The skins at the screen's density: the buttons cut and scale each frame.
+    const qreal ratio = devicePixelRatioF();
+    web_close->setBackPicture(LoadResSkinAt(103, QStringLiteral("BITMAP"), ratio));
+    web_minmax->setBackPicture(LoadResSkinAt(102, QStringLiteral("BITMAP"), ratio));
+    web_min->setBackPicture(LoadResSkinAt(101, QStringLiteral("BITMAP"), ratio));
+    web_tool->setBackPicture(LoadResSkinAt(104, QStringLiteral("BITMAP"), ratio));
     web_minmax->setValue(true);
 
     WebuTab->setContainerWnd(pCnt);
     WebuTab->LockReDraw(false);
 
-    PicLogo->setPixmap(LoadResPicture(105, QStringLiteral("BITMAP")));
+    PicLogo->setPixmap(QPixmap::fromImage(LoadResImageAt(105, QStringLiteral("BITMAP"), ratio)));
 
     web_minmax_Click();
     Form_Resize();

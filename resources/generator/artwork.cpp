@@ -235,13 +235,16 @@ void paintGlyph(QPainter& p, Glyph glyph, double cx, double cy, const QColor& c)
 
 // One frame of a caption button on the caption gradient: 0 normal, 1 pointer over,
 // 2 pressed. The button's top edge lies on caption row `top`.
-QImage buttonFrame(int w, int h, int top, Glyph glyph, int state, bool danger)
+// At `scale` the frame is drawn from the same shapes with that many pixels per
+// unit; the background rows follow the caption's gradient at the same density.
+QImage buttonFrame(int w, int h, int top, Glyph glyph, int state, bool danger, int scale)
 {
-    QImage image = canvas(w, h);
+    QImage image = canvas(w * scale, h * scale);
     QPainter p(&image);
-    for (int y = 0; y < h; ++y)
-        p.fillRect(0, y, w, 1, look::titleColor(top + y));
+    for (int y = 0; y < h * scale; ++y)
+        p.fillRect(0, y, w * scale, 1, look::titleColor(top + double(y) / scale));
     antialias(p);
+    p.scale(scale, scale);
 
     const QRectF plate(1.5, 1.5, w - 3, h - 3);
     if (state == 1) {
@@ -264,14 +267,16 @@ QImage buttonFrame(int w, int h, int top, Glyph glyph, int state, bool danger)
     return image;
 }
 
-QImage buttonStrip(int frameW, int frameH, const QList<Glyph>& glyphs, bool danger)
+QImage buttonStrip(int frameW, int frameH, const QList<Glyph>& glyphs, bool danger, int scale)
 {
     // Three frames per glyph: normal, over, pressed. A toggle button passes two glyphs.
-    QImage strip = canvas(frameW * 3 * int(glyphs.size()), frameH);
+    // Each frame is drawn on its own canvas, so no frame's antialiasing reaches into
+    // its neighbour at any density.
+    QImage strip = canvas(frameW * 3 * int(glyphs.size()) * scale, frameH * scale);
     for (int g = 0; g < glyphs.size(); ++g) {
         for (int state = 0; state < 3; ++state)
-            blit(strip, (g * 3 + state) * frameW, 0,
-                buttonFrame(frameW, frameH, 1, glyphs[g], state, danger));
+            blit(strip, (g * 3 + state) * frameW * scale, 0,
+                buttonFrame(frameW, frameH, 1, glyphs[g], state, danger, scale));
     }
     return opaque(strip);
 }
@@ -297,7 +302,7 @@ QColor bodyColor(int kind, double y, int height)
 }
 
 // The strip background behind row y of a tab body (y in strip pixels).
-QColor stripColor(int y)
+QColor stripColor(double y)
 {
     return look::titleColor(tabStripTop + y);
 }
@@ -318,14 +323,15 @@ QPainterPath trapezoid(double w, double h)
     return path;
 }
 
-QImage tabBody(int style, int kind)
+QImage tabBody(int style, int kind, int scale)
 {
     const int w = style == 0 ? 122 : 124;
     const int h = style == 0 ? 25 : 26;
-    QImage layer = canvas(w, h);
+    QImage layer = canvas(w * scale, h * scale);
     {
         QPainter p(&layer);
         antialias(p);
+        p.scale(scale, scale);
         QLinearGradient fill(0, 0, 0, h - 1);
         fill.setColorAt(0, kBodies[kind].top);
         fill.setColorAt(1, kBodies[kind].bottom);
@@ -347,12 +353,12 @@ QImage tabBody(int style, int kind)
             p.drawLine(QPointF(14, 1.5), QPointF(w - 14, 1.5));
         }
     }
-    QImage body = keyed(layer, [](int, int y) { return stripColor(y); });
+    QImage body = keyed(layer, [scale](int, int y) { return stripColor(double(y) / scale); });
     // The middle between the two 14-pixel side zones is stretched to any width: make
     // every column of it the same, so stretching shows no seam.
-    const int middle = w / 2;
-    for (int x = 14; x < w - 14; ++x) {
-        for (int y = 0; y < h; ++y)
+    const int middle = w * scale / 2;
+    for (int x = 14 * scale; x < (w - 14) * scale; ++x) {
+        for (int y = 0; y < h * scale; ++y)
             body.setPixel(x, y, body.pixel(middle, y));
     }
     return body;
@@ -360,13 +366,14 @@ QImage tabBody(int style, int kind)
 
 // The four close glyphs, 12 x 12: on the selected tab, on another tab (grey crosses),
 // pointer over it (red disc) and pressed (dark disc).
-QImage closeGlyph(int variant, int style)
+QImage closeGlyph(int variant, int style, int scale)
 {
     const int glyphTop = style == 0 ? 6 : 7; // where the strip draws the glyph
     const int bodyHeight = style == 0 ? 25 : 26;
-    QImage layer = canvas(12, 12);
+    QImage layer = canvas(12 * scale, 12 * scale);
     QPainter p(&layer);
     antialias(p);
+    p.scale(scale, scale);
     const QPointF c(6, 6);
     auto cross = [&](const QColor& colour, double s, double width) {
         p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
@@ -394,27 +401,31 @@ QImage closeGlyph(int variant, int style)
     }
     p.end();
     return keyed(
-        layer, [&](int, int y) { return bodyColor(behind, glyphTop + y, bodyHeight); }, 0.3);
+        layer,
+        [&](int, int y) { return bodyColor(behind, glyphTop + double(y) / scale, bodyHeight); },
+        0.3);
 }
 
-QImage tabSkin(int style)
+QImage tabSkin(int style, int scale)
 {
     const int w = style == 0 ? 415 : 421;
     const int h = style == 0 ? 25 : 28;
     const int bodyW = style == 0 ? 122 : 124;
     const int glyphX = style == 0 ? 367 : 373;
-    QImage skin = canvas(w, h, look::magenta);
+    QImage skin = canvas(w * scale, h * scale, look::magenta);
 
     // Background column: the caption gradient behind the strip. Skin 1's 28 rows are
     // stretched over the 32-pixel strip, so each row samples the middle of its band.
-    for (int y = 0; y < h; ++y) {
-        const double row = style == 0 ? y : (y + 0.5) * 32.0 / 28.0 - 0.5;
-        skin.setPixelColor(0, y, look::titleColor(tabStripTop + row));
+    for (int y = 0; y < h * scale; ++y) {
+        // Skin 0's rows follow the caption's rows at the caption skin's density.
+        const double row = style == 0 ? double(y) / scale : ((y + 0.5) / scale) * 32.0 / 28.0 - 0.5;
+        for (int x = 0; x < scale; ++x)
+            skin.setPixelColor(x, y, look::titleColor(tabStripTop + row));
     }
     for (int kind = 0; kind < 3; ++kind)
-        blit(skin, 1 + kind * bodyW, 0, tabBody(style, kind));
+        blit(skin, (1 + kind * bodyW) * scale, 0, tabBody(style, kind, scale));
     for (int variant = 0; variant < 4; ++variant)
-        blit(skin, glyphX + 12 * variant, 0, closeGlyph(variant, style));
+        blit(skin, (glyphX + 12 * variant) * scale, 0, closeGlyph(variant, style, scale));
     return opaque(skin);
 }
 
@@ -491,58 +502,63 @@ QList<IconImage> appIcon()
     };
 }
 
-QImage logo()
+QImage logo(int scale)
 {
-    QImage image = canvas(29, 29);
+    QImage image = canvas(29 * scale, 29 * scale);
     QPainter p(&image);
     antialias(p);
+    p.scale(scale, scale);
     paintEmblem(p, QPointF(14.5, 14.5), 14.5);
     p.end();
     return image.convertToFormat(QImage::Format_ARGB32);
 }
 
-QImage webMin()
+QImage webMin(int scale)
 {
-    return buttonStrip(24, 18, { Glyph::Minimise }, false);
+    return buttonStrip(24, 18, { Glyph::Minimise }, false, scale);
 }
-QImage webMinMax()
+QImage webMinMax(int scale)
 {
-    return buttonStrip(25, 18, { Glyph::Maximise, Glyph::Restore }, false);
+    return buttonStrip(25, 18, { Glyph::Maximise, Glyph::Restore }, false, scale);
 }
-QImage webClose()
+QImage webClose(int scale)
 {
-    return buttonStrip(43, 18, { Glyph::Close }, true);
+    return buttonStrip(43, 18, { Glyph::Close }, true, scale);
 }
-QImage webTool()
+QImage webTool(int scale)
 {
-    return buttonStrip(24, 18, { Glyph::Menu }, false);
+    return buttonStrip(24, 18, { Glyph::Menu }, false, scale);
 }
-QImage tabSkin0()
+QImage tabSkin0(int scale)
 {
-    return tabSkin(0);
+    return tabSkin(0, scale);
 }
-QImage tabSkin1()
+QImage tabSkin1(int scale)
 {
-    return tabSkin(1);
+    return tabSkin(1, scale);
 }
 
-QImage captionSkin()
+QImage captionSkin(int scale)
 {
     constexpr int w = 94;
     constexpr int h = 85;
     constexpr int border = 4;
-    QImage skin = canvas(w, h, look::client);
+    QImage skin = canvas(w * scale, h * scale, look::client);
     // Border rings from the outside in: outline, then three blues.
     const QColor rings[border]
         = { look::outline, look::borderOuter, look::borderMiddle, look::borderInner };
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
+    for (int y = 0; y < h * scale; ++y) {
+        for (int x = 0; x < w * scale; ++x) {
+            // The rings and edges keep their widths in units; the gradient is
+            // sampled per pixel, as the caption buttons sample it.
+            const int ux = x / scale;
+            const int uy = y / scale;
             QColor c = look::client;
-            if (y < look::titleRows) {
+            if (uy < look::titleRows) {
                 // The caption: its gradient from edge to edge, outlined left and right.
-                c = (x == 0 || x == w - 1) ? look::outline : look::titleColor(y);
+                c = (ux == 0 || ux == w - 1) ? look::outline : look::titleColor(double(y) / scale);
             } else {
-                const int ring = std::min({ x, w - 1 - x, h - 1 - y });
+                const int ring = std::min({ ux, w - 1 - ux, h - 1 - uy });
                 if (ring < border)
                     c = rings[ring];
             }
@@ -553,19 +569,25 @@ QImage captionSkin()
     // beyond the curve take the outline colour (the window region cuts them off).
     for (const QPoint pt :
         { QPoint(0, 0), QPoint(1, 0), QPoint(0, 1), QPoint(1, 1), QPoint(2, 0), QPoint(0, 2) }) {
-        skin.setPixelColor(pt, look::outline);
-        skin.setPixelColor(w - 1 - pt.x(), pt.y(), look::outline);
+        for (int dy = 0; dy < scale; ++dy) {
+            for (int dx = 0; dx < scale; ++dx) {
+                skin.setPixelColor(pt.x() * scale + dx, pt.y() * scale + dy, look::outline);
+                skin.setPixelColor(
+                    (w - pt.x()) * scale - 1 - dx, pt.y() * scale + dy, look::outline);
+            }
+        }
     }
     return opaque(skin);
 }
 
-QImage answerStrip()
+QImage answerStrip(int scale)
 {
     constexpr int faceW = 75;
     constexpr int faceH = 22;
-    QImage strip = canvas(faceW * 3, faceH, Qt::white);
+    QImage strip = canvas(faceW * 3 * scale, faceH * scale, Qt::white);
     QPainter p(&strip);
     antialias(p);
+    p.scale(scale, scale);
     struct Face {
         QColor top, bottom, rim;
         bool shine;
@@ -789,7 +811,7 @@ QImage loginBackground(int scale)
 // ---------------------------------------------------------------------------
 // Update
 
-QImage progressSkin()
+QImage progressSkin(int scale)
 {
     // Columns 0-2 left cap, 3-4 filled middle, 5-7 right cap, 8-9 empty track. The
     // outermost columns (0 and 7) are the same rim in the filled and the empty bar, so
@@ -817,12 +839,15 @@ QImage progressSkin()
             skin.setPixelColor(x, y, c);
         }
     }
+    // The skin is cut into columns of whole units; denser copies repeat each pixel.
+    if (scale != 1)
+        skin = skin.scaled(10 * scale, 10 * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
     return opaque(skin);
 }
 
-QImage updateClose()
+QImage updateClose(int scale)
 {
-    return buttonStrip(41, 17, { Glyph::Close }, true);
+    return buttonStrip(41, 17, { Glyph::Close }, true, scale);
 }
 
 } // namespace resgen

@@ -72,6 +72,7 @@ int main(int argc, char* argv[])
         const QString update = parser.value(updateDir) + QLatin1Char('/');
 
         const QByteArray caption = encodeBmp24(captionSkin());
+        const QByteArray caption2x = encodeBmp24(captionSkin(2));
         writeFile(kest + QStringLiteral("ICON/101.ico"), encodeIco(appIcon()));
         writeFile(kest + QStringLiteral("PNG/101.png"), encodePng(loginBackground()));
         writeFile(kest + QStringLiteral("PNG/102.png"), encodePng(splash()));
@@ -86,10 +87,22 @@ int main(int argc, char* argv[])
         writeFile(kest + QStringLiteral("BITMAP/107.bmp"), encodeBmp24(tabSkin1()));
         writeFile(kest + QStringLiteral("BITMAP/108.bmp"), caption);
         writeFile(kest + QStringLiteral("BITMAP/109.bmp"), encodeBmp24(answerStrip()));
+        writeFile(kest + QStringLiteral("BITMAP/101@2x.bmp"), encodeBmp24(webMin(2)));
+        writeFile(kest + QStringLiteral("BITMAP/102@2x.bmp"), encodeBmp24(webMinMax(2)));
+        writeFile(kest + QStringLiteral("BITMAP/103@2x.bmp"), encodeBmp24(webClose(2)));
+        writeFile(kest + QStringLiteral("BITMAP/104@2x.bmp"), encodeBmp24(webTool(2)));
+        writeFile(kest + QStringLiteral("BITMAP/105@2x.bmp"), encodeBmp32(logo(2)));
+        writeFile(kest + QStringLiteral("BITMAP/106@2x.bmp"), encodeBmp24(tabSkin0(2)));
+        writeFile(kest + QStringLiteral("BITMAP/107@2x.bmp"), encodeBmp24(tabSkin1(2)));
+        writeFile(kest + QStringLiteral("BITMAP/108@2x.bmp"), caption2x);
+        writeFile(kest + QStringLiteral("BITMAP/109@2x.bmp"), encodeBmp24(answerStrip(2)));
 
         writeFile(update + QStringLiteral("BITMAP/101.bmp"), encodeBmp24(progressSkin()));
         writeFile(update + QStringLiteral("BITMAP/103.bmp"), encodeBmp24(updateClose()));
         writeFile(update + QStringLiteral("BITMAP/108.bmp"), caption);
+        writeFile(update + QStringLiteral("BITMAP/101@2x.bmp"), encodeBmp24(progressSkin(2)));
+        writeFile(update + QStringLiteral("BITMAP/103@2x.bmp"), encodeBmp24(updateClose(2)));
+        writeFile(update + QStringLiteral("BITMAP/108@2x.bmp"), caption2x);
 
         if (parser.isSet(iconDir)) {
             const QString icons = parser.value(iconDir) + QLatin1Char('/');

@@ -4,6 +4,8 @@
 // rounds by the programs' own policy). What the player sees is read from the
 // screen, in device pixels: the colour key never shows, the shapes follow the
 // artwork, the rounded corners are mirror images, no seam row or column.
+// The skins' pictures are drawn at the screen's density: a caption button on
+// the screen is its double-density frame brought to the device pixels.
 // Screenshots of each window at each scale land in the artefact folder.
 #include "platform/pictures.h"
 #include "tests/support/demo_server.h"
@@ -102,6 +104,52 @@ QStringList shapeFaults(const QImage& screen, const QRect& window, int corner)
             faults << QStringLiteral("stray row beside column %1").arg(x - window.left());
     }
     return faults;
+}
+
+// The picture a caption button of `logical` size should show at `scale`: its
+// normal frame (frame 0 of the strip) from the double-density strip, scaled
+// smoothly on its own to the button's device pixels; at scale 1 the 1x frame.
+QImage expectedFrame(int id, QSize logical, qreal scale)
+{
+    const QString path = QStringLiteral(":/res/BITMAP/%1").arg(id);
+    if (scale == 1.0)
+        return QImage(path)
+            .copy(QRect(QPoint(0, 0), logical))
+            .convertToFormat(QImage::Format_RGB32);
+    const QImage twice
+        = QImage(path + QStringLiteral("@2x")).copy(QRect(QPoint(0, 0), logical * 2));
+    return twice.scaled(device(logical, scale), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+        .convertToFormat(QImage::Format_RGB32);
+}
+
+struct Match {
+    QPoint at;
+    double difference = 1e9; // mean per channel, 0-255
+};
+
+// Where in `area` of the screen `picture` shows best, and how far it is from it there.
+Match bestMatch(const QImage& screen, const QRect& area, const QImage& picture)
+{
+    Match best;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            double sum = 0;
+            for (int py = 0; py < picture.height()
+                 && sum < best.difference * 3 * picture.width() * picture.height();
+                 ++py) {
+                for (int px = 0; px < picture.width(); ++px) {
+                    const QRgb a = screen.pixel(x + px, y + py);
+                    const QRgb b = picture.pixel(px, py);
+                    sum += std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b))
+                        + std::abs(qBlue(a) - qBlue(b));
+                }
+            }
+            const double mean = sum / (3.0 * picture.width() * picture.height());
+            if (mean < best.difference)
+                best = { QPoint(x, y), mean };
+        }
+    }
+    return best;
 }
 
 class HighDensityTest : public ::testing::TestWithParam<qreal> {
@@ -274,9 +322,34 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     ASSERT_TRUE(QTest::qWaitFor(isRestored, 10000))
         << "not restored to " << restoredSize.width() << " x " << restoredSize.height() << " but "
         << (main ? main->geometry.width() : 0) << " x " << (main ? main->geometry.height() : 0);
+    xdotool({ QStringLiteral("mousemove"), QStringLiteral("0"), QStringLiteral("0") });
     QTest::qWait(1000);
-    const QImage restored = screenshot();
+    const QImage restored = screenshot().convertToFormat(QImage::Format_RGB32);
     saveCrop(restored, main->geometry, QStringLiteral("main-restored.png"));
+
+    // The close button (43 x 18, one pixel below the caption's top, at the
+    // right) shows its double-density frame, pixel for pixel; the 1x frame
+    // stretched by the screen's scale, as before, does not.
+    const QImage frame = expectedFrame(103, QSize(43, 18), m_scale);
+    const QRect corner(main->geometry.right() - device(130, m_scale), main->geometry.top(),
+        device(130, m_scale) - frame.width(), device(4, m_scale));
+    const Match close = bestMatch(restored, corner, frame);
+    const QImage stretched = QImage(QStringLiteral(":/res/BITMAP/103"))
+                                 .copy(0, 0, 43, 18)
+                                 .scaled(frame.size())
+                                 .convertToFormat(QImage::Format_RGB32);
+    const double stretchedDifference = bestMatch(restored, corner, stretched).difference;
+    restored.copy(QRect(close.at, frame.size()))
+        .scaled(frame.size() * 4)
+        .save(artifact(m_name + QStringLiteral("-close-button.png")));
+    std::printf("scale %.2f: close button %d x %d at (%d, %d), mean difference %.2f "
+                "(1x frame stretched: %.2f)\n",
+        m_scale, frame.width(), frame.height(), close.at.x() - main->geometry.left(),
+        close.at.y() - main->geometry.top(), close.difference, stretchedDifference);
+    EXPECT_LE(close.difference, 1.0) << "the close button is not its frame at this density";
+    if (m_scale != 1.0 && m_scale != 2.0) {
+        EXPECT_LT(close.difference, stretchedDifference);
+    }
     EXPECT_EQ(
         shapeFaults(restored, main->geometry, device(6, m_scale) + 2).join(QStringLiteral("; ")),
         QString())

@@ -42,18 +42,19 @@ struct BitmapRow {
     int width;
     int height;
     int bitCount;
+    int frames; // equal frames side by side (1: one picture)
 };
 
 const BitmapRow kBitmaps[] = {
-    { "web_min", 101, 72, 18, 24 },
-    { "web_minmax", 102, 150, 18, 24 },
-    { "web_close", 103, 129, 18, 24 },
-    { "web_tool", 104, 72, 18, 24 },
-    { "logo", 105, 29, 29, 32 },
-    { "tab_skin_0", 106, 415, 25, 24 },
-    { "tab_skin_1", 107, 421, 28, 24 },
-    { "caption_skin", 108, 94, 85, 24 },
-    { "exit_answer_faces", 109, 225, 22, 24 },
+    { "web_min", 101, 72, 18, 24, 3 },
+    { "web_minmax", 102, 150, 18, 24, 6 },
+    { "web_close", 103, 129, 18, 24, 3 },
+    { "web_tool", 104, 72, 18, 24, 3 },
+    { "logo", 105, 29, 29, 32, 1 },
+    { "tab_skin_0", 106, 415, 25, 24, 1 },
+    { "tab_skin_1", 107, 421, 28, 24, 1 },
+    { "caption_skin", 108, 94, 85, 24, 1 },
+    { "exit_answer_faces", 109, 225, 22, 24, 3 },
 };
 
 class KestBitmap : public ::testing::TestWithParam<BitmapRow> { };
@@ -72,6 +73,29 @@ TEST_P(KestBitmap, FileHasTheSizeAndDepthTheControlsDrawFrom)
         EXPECT_EQ(header->alphaMask, 0xFF000000u) << "32-bit bitmaps carry their alpha";
     else
         EXPECT_EQ(header->compression, 0) << "plain BI_RGB";
+}
+
+// The double-density variant is the same drawing, frame for frame, at twice
+// the size and the same depth; skins load it unresampled above 100 %.
+TEST_P(KestBitmap, DoubleDensityVariantIsTheSameDrawing)
+{
+    const BitmapRow& row = GetParam();
+    const QString path = resourcePath(row.id, QStringLiteral("BITMAP")) + QStringLiteral("@2x");
+    const auto header = readBmpHeader(readFile(path));
+    ASSERT_TRUE(header.has_value()) << path.toStdString();
+    EXPECT_EQ(header->width, 2 * row.width);
+    EXPECT_EQ(std::abs(header->height), 2 * row.height);
+    EXPECT_EQ(header->bitCount, row.bitCount);
+    EXPECT_LT(doubleDensityDifference(bitmap(row.id), QImage(path), row.frames), 8.0)
+        << "" << row.name;
+
+    const QString type = QStringLiteral("BITMAP");
+    EXPECT_EQ(LoadResSkinAt(row.id, type, 1.0), bitmap(row.id));
+    for (const qreal scale : { 1.25, 1.5, 2.0 }) {
+        const QImage skin = LoadResSkinAt(row.id, type, scale);
+        EXPECT_EQ(skin.devicePixelRatio(), 2.0) << scale;
+        EXPECT_EQ(logicalSize(skin), QSize(row.width, row.height)) << scale;
+    }
 }
 
 TEST_P(KestBitmap, QtLoadsItWithItsSizeAndDepth)
@@ -350,7 +374,7 @@ TEST(DoubleDensity, PicturesForEachScreenScale)
     };
     for (const Row& row :
         { Row { 101, "PNG", QSize(888, 518), true }, Row { 102, "PNG", QSize(356, 122), true },
-            Row { 106, "BITMAP", QSize(415, 25), false } }) {
+            Row { 106, "BITMAP", QSize(415, 25), true } }) {
         const QString type = QString::fromLatin1(row.type);
         const QImage twice(QStringLiteral(":/res/%1/%2@2x").arg(type).arg(row.id));
         EXPECT_EQ(twice.isNull(), !row.drawnTwice) << row.id;

@@ -1,5 +1,8 @@
 #include "picturefiles.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kest::test {
 
 namespace {
@@ -76,6 +79,33 @@ QList<QImage> cutFrames(const QImage& strip, int frames)
     for (int i = 0; i < frames; ++i)
         out.append(strip.copy(i * w, 0, w, strip.height()));
     return out;
+}
+
+double doubleDensityDifference(const QImage& one, const QImage& twice, int frames)
+{
+    if (one.isNull() || twice.size() != one.size() * 2 || frames < 1)
+        return -1;
+    const QImage a = one.convertToFormat(QImage::Format_ARGB32);
+    const QImage b = twice.convertToFormat(QImage::Format_ARGB32);
+    const int frameWidth = a.width() / frames;
+    double worst = 0;
+    for (int f = 0; f < frames; ++f) {
+        double sum = 0;
+        for (int y = 0; y < a.height(); ++y) {
+            for (int x = f * frameWidth; x < (f + 1) * frameWidth; ++x) {
+                const QRgb p = a.pixel(x, y);
+                const QRgb q[4] = { b.pixel(2 * x, 2 * y), b.pixel(2 * x + 1, 2 * y),
+                    b.pixel(2 * x, 2 * y + 1), b.pixel(2 * x + 1, 2 * y + 1) };
+                const auto mean = [&q](int (*channel)(QRgb)) {
+                    return (channel(q[0]) + channel(q[1]) + channel(q[2]) + channel(q[3])) / 4.0;
+                };
+                sum += std::abs(qRed(p) - mean(qRed)) + std::abs(qGreen(p) - mean(qGreen))
+                    + std::abs(qBlue(p) - mean(qBlue)) + std::abs(qAlpha(p) - mean(qAlpha));
+            }
+        }
+        worst = std::max(worst, sum / (4.0 * frameWidth * a.height()));
+    }
+    return worst;
 }
 
 int partlyTransparentPixels(const QImage& image)

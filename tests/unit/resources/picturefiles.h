@@ -41,6 +41,13 @@ std::optional<QList<IconEntry>> readIconDirectory(const QByteArray& file);
 // The frames of a picture strip of `frames` equal frames.
 QList<QImage> cutFrames(const QImage& strip, int frames);
 
+// How far a double-density picture is from its 1x picture: each 2 x 2 block of
+// `twice` averaged and compared with the 1x pixel, as the mean difference per
+// colour channel (0-255) of the worst of `frames` equal frames. A frame drawn
+// at a wrong offset, or drawn differently, stands out against the antialiasing
+// that the two densities legitimately differ by. -1 when the sizes do not fit.
+double doubleDensityDifference(const QImage& one, const QImage& twice, int frames);
+
 // Pixels with an alpha strictly between 0 and 255.
 int partlyTransparentPixels(const QImage& image);
 

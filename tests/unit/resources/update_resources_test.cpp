@@ -51,6 +51,17 @@ TEST(UpdatePictures, SizesAndDepths)
     expectBitmap(108, 94, 85);
 }
 
+TEST(UpdatePictures, DoubleDensityVariantsAreTheSameDrawing)
+{
+    for (const auto& [id, frames] : { std::pair(101, 1), std::pair(103, 3), std::pair(108, 1) }) {
+        const QImage twice(resourcePath(id, QStringLiteral("BITMAP")) + QStringLiteral("@2x"));
+        EXPECT_LT(doubleDensityDifference(bitmap(id), twice, frames), 8.0) << id;
+        const QImage skin = LoadResSkinAt(id, QStringLiteral("BITMAP"), 1.5);
+        EXPECT_EQ(skin.devicePixelRatio(), 2.0) << id;
+        EXPECT_EQ(logicalSize(skin), bitmap(id).size()) << id;
+    }
+}
+
 TEST(ProgressSkin, PiecesSitInTheirColumns)
 {
     // 0-2 left cap, 3-4 filled middle (stretched), 5-7 right cap, 8-9 empty track

@@ -1,11 +1,14 @@
 // The skinned controls' rules that need no window: value conversions, frame
 // cutting and selection, caption placement, the button's redraw rule and the
-// progress bar's arithmetic. The caption bar's geometry is checked through
-// its pixels in bform_test.cpp.
+// progress bar's arithmetic, strip frames at a screen's density. The caption bar's geometry is
+// checked through its pixels in bform_test.cpp.
+#include "platform/pictures.h"
 #include "skin/buttonlogic.h"
 #include "skin/progresslogic.h"
 #include "skin/skinerror.h"
 #include "skin/skinvalues.h"
+
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +102,52 @@ TEST(ButtonFrames, SelectionForBothStylesAndValues)
         EXPECT_EQ(frameIndex(r.state, r.value, r.style), r.frame)
             << "state " << r.state << " value " << r.value << " style " << r.style;
     EXPECT_EQ(button::frameSource(2, QSize(24, 18)), QRect(48, 0, 24, 18));
+}
+
+// A strip of three 43 x 18 frames in three colours, at 1x or double density,
+// cut and drawn onto a button surface of each screen ratio: frames meet on
+// whole pixels of the picture, and the button shows its frame's colour on
+// every device pixel, none of a neighbour's.
+TEST(ButtonFrames, CutOnWholePixelsAndDrawnWithoutTheirNeighbours)
+{
+    const QSize frame(43, 18);
+    const QRgb colours[3] = { qRgb(200, 0, 0), qRgb(0, 200, 0), qRgb(0, 0, 200) };
+    for (const qreal pictureRatio : { 1.0, 2.0 }) {
+        QImage strip(QSize(3 * 43, 18) * pictureRatio, QImage::Format_ARGB32_Premultiplied);
+        for (int i = 0; i < 3; ++i) {
+            QPainter(&strip).fillRect(
+                QRectF(i * 43 * pictureRatio, 0, 43 * pictureRatio, 18 * pictureRatio), colours[i]);
+        }
+        strip.setDevicePixelRatio(pictureRatio);
+        for (const qreal screen : { 1.0, 1.25, 1.5, 2.0 }) {
+            int right = 0;
+            for (int i = 0; i < 3; ++i) {
+                const QRect source = button::frameSource(i, frame, pictureRatio);
+                EXPECT_EQ(source.left(), right) << "frame " << i << " at " << pictureRatio;
+                right = source.left() + source.width();
+                if (pictureRatio == 1.0) {
+                    EXPECT_EQ(source, button::frameSource(i, frame));
+                }
+                QImage piece = strip.copy(source);
+                piece.setDevicePixelRatio(pictureRatio);
+                QImage surface = deviceSurface(frame, screen);
+                surface.fill(Qt::white);
+                {
+                    QPainter painter(&surface);
+                    drawSkinPiece(painter, QRect(QPoint(0, 0), frame), piece,
+                        QRect(QPoint(0, 0), logicalSize(piece)));
+                }
+                EXPECT_EQ(surface.size(), QSize(qRound(43 * screen), qRound(18 * screen)));
+                int wrong = 0;
+                for (int y = 0; y < surface.height(); ++y)
+                    for (int x = 0; x < surface.width(); ++x)
+                        wrong += (surface.pixel(x, y) | 0xFF000000u) != colours[i];
+                EXPECT_EQ(wrong, 0)
+                    << "frame " << i << ", picture " << pictureRatio << ", screen " << screen;
+            }
+            EXPECT_EQ(right, strip.width());
+        }
+    }
 }
 
 TEST(ButtonLayout, CaptionMovesOnePixelWhilePressedAndRightOfAnIcon)
