@@ -38,7 +38,7 @@ public:
     // XWayland window has focus).
     static bool isWaylandSession();
 
-    // `trigger` as the shortcuts specification writes it ("F10", "CTRL+a");
+    // `trigger` in the desktop's own key notation ("F10", "CTRL+a");
     // `description` is what the desktop shows the player.
     void bind(const QString& id, const QString& description, const QString& trigger);
 
