@@ -45,11 +45,6 @@ const std::map<std::string, std::set<std::string>> kAllowed = {
     { "launcher", { "platform", "resources", "updater", "launcher/shared", "launcher/login" } },
 };
 
-// Lines that break the rules and are being taken out, each a file and what it
-// reaches there (the included header, or "from -> to" for a link). Empty: an
-// entry belongs here only while a change that removes it is under way.
-const std::set<std::pair<std::string, std::string>> kKnownExceptions = {};
-
 const std::set<std::string> kTopFolders = { "platform", "resources", "skin", "winhook", "tabstrip",
     "updater", "launcher", "demo", "tests", "bench" };
 
@@ -226,23 +221,14 @@ TEST(Layering, IncludesAndLinksFollowTheLayers)
     const std::vector<Finding> found = Tree(root).reaches();
     ASSERT_FALSE(found.empty()) << "no include or link line was read under " << root;
 
-    std::set<std::pair<std::string, std::string>> excused;
     for (const Finding& f : found) {
         const auto rules = kAllowed.find(f.from);
         if (rules == kAllowed.end() || rules->second.contains(f.to))
             continue;
-        if (kKnownExceptions.contains({ f.file, f.what })) {
-            excused.insert({ f.file, f.what });
-            continue;
-        }
         ADD_FAILURE() << f.file << ":" << f.line << ": " << f.from << " reaches " << f.to << " ("
                       << f.what << "); rule: " << f.from << " may reach "
                       << allowedText(rules->second);
     }
-    for (const auto& exception : kKnownExceptions)
-        EXPECT_TRUE(excused.contains(exception))
-            << "known exception no longer needed, remove it from kKnownExceptions: "
-            << exception.first << " (" << exception.second << ")";
 }
 
 } // namespace
