@@ -154,10 +154,13 @@ DisplayEnvironment probeDisplayEnvironment()
     e.waylandDisplay = qEnvironmentVariable("WAYLAND_DISPLAY");
     e.sessionType = qEnvironmentVariable("XDG_SESSION_TYPE");
     e.x11Answers = !e.x11Display.isEmpty() && x11Answers(qgetenv("DISPLAY"));
+    // This runs before every splash: with an X display answering, Wayland
+    // matters only when the player asked for it.
+    if (e.x11Answers && !firstPlatformOf(e.requested).startsWith(QLatin1String("wayland")))
+        return e;
     // Without a name libwayland tries wayland-0; so does the probe, but only
     // in a session that says it is Wayland.
-    e.waylandAnswers = (!e.waylandDisplay.isEmpty() || e.sessionType == QLatin1String("wayland"))
-        && waylandAnswers(e.waylandDisplay);
+    e.waylandAnswers = isWaylandSession(e) && waylandAnswers(e.waylandDisplay);
     e.waylandPluginInstalled = waylandPluginInstalled();
     return e;
 }
