@@ -46,12 +46,9 @@ QString accessibilityTree(qint64 pid, const QStringList& options, int timeoutMs,
 QStringList linesOfRole(const QString& tree, const QString& role)
 {
     QStringList lines;
-    const QString start = role + QStringLiteral(" \"");
-    for (const QString& line : tree.split(QLatin1Char('\n'))) {
-        const QString bare = line.trimmed();
-        if (bare.startsWith(start))
-            lines << bare;
-    }
+    for (const QString& line : tree.split(QLatin1Char('\n')))
+        if (line.trimmed().startsWith(role + QStringLiteral(" \"")))
+            lines << line.trimmed();
     return lines;
 }
 

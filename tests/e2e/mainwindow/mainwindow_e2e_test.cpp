@@ -713,6 +713,7 @@ TEST_F(MainWindowTest, GamesKeepTheirPaceInCoveredTabsAndBehindTheHotKey)
 // named buttons. A press through the bus selects a tab as a click does.
 TEST_F(MainWindowTest, ScreenReadersFindTheTabsAndTheButtons)
 {
+    using kest::test::linesOfRole;
     if (!kest::test::accessibilityBusUp())
         GTEST_SKIP() << "no accessibility bus: the test runs under tests/support/with-a11y";
     m_launcher->environment().insert(
@@ -724,34 +725,37 @@ TEST_F(MainWindowTest, ScreenReadersFindTheTabsAndTheButtons)
     }
     ASSERT_TRUE(tabCountIs(3));
 
-    // A web page's own tree is the engine's; the window around it is ours.
-    const QStringList options { QStringLiteral("--prune"), QStringLiteral("document web") };
-    const QStringList titles { QStringLiteral("tester - 摘星"), QStringLiteral("alpha - 摘星"),
-        QStringLiteral("beta - 摘星") };
     QString tree;
     QString error;
+    // The page tabs a reader finds now; a web page's own tree is the
+    // engine's, the window around it is ours.
+    const auto tabsNow = [&] {
+        tree = kest::test::accessibilityTree(m_launcher->pid(),
+            { QStringLiteral("--prune"), QStringLiteral("document web") }, 30000, &error);
+        return linesOfRole(tree, QStringLiteral("page tab"));
+    };
+    const auto press = [&](const QString& role, const QString& name) {
+        error.clear();
+        kest::test::accessibilityTree(
+            m_launcher->pid(), { QStringLiteral("--press"), role, name }, 30000, &error);
+        EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+    };
+    const QStringList titles { QStringLiteral("tester - 摘星"), QStringLiteral("alpha - 摘星"),
+        QStringLiteral("beta - 摘星") };
     // The captions become the titles once the pages have loaded.
-    (void)QTest::qWaitFor(
-        [&] {
-            tree = kest::test::accessibilityTree(m_launcher->pid(), options, 30000, &error);
-            return namesOf(kest::test::linesOfRole(tree, QStringLiteral("page tab"))) == titles;
-        },
-        30000);
+    QStringList tabs;
+    (void)QTest::qWaitFor([&] { return namesOf(tabs = tabsNow()) == titles; }, 30000);
     saveText(artifact(QStringLiteral("a11y-three-tabs.txt")), tree);
     screenshot(artifact(QStringLiteral("a11y-three-tabs.png")));
-    ASSERT_FALSE(tree.isEmpty()) << qPrintable(error);
-
-    EXPECT_EQ(kest::test::linesOfRole(tree, QStringLiteral("page tab list")).size(), 1)
-        << qPrintable(tree);
-    const QStringList tabs = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
-    ASSERT_EQ(namesOf(tabs), titles) << qPrintable(tree);
+    ASSERT_EQ(namesOf(tabs), titles) << qPrintable(error) << qPrintable(tree);
+    const QStringList tabLists = linesOfRole(tree, QStringLiteral("page tab list"));
+    EXPECT_EQ(tabLists.size(), 1) << qPrintable(tree);
     // The page opened last is the one shown.
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(statesOf(tabs[i]).contains(QStringLiteral("selected")), i == 2)
             << qPrintable(tabs[i]);
-    const QStringList buttons
-        = namesOf(kest::test::linesOfRole(tree, QStringLiteral("push button")))
-        + namesOf(kest::test::linesOfRole(tree, QStringLiteral("toggle button")));
+    const QStringList buttons = namesOf(linesOfRole(tree, QStringLiteral("push button"))
+        + linesOfRole(tree, QStringLiteral("toggle button")));
     for (const char* name : { "登录其他帐号", "游戏大厅", "程序菜单", "隐藏", "最大化/还原" })
         EXPECT_TRUE(buttons.contains(QString::fromUtf8(name))) << name << "\n" << qPrintable(tree);
     // The window's close button and one on each tab.
@@ -759,8 +763,7 @@ TEST_F(MainWindowTest, ScreenReadersFindTheTabsAndTheButtons)
 
     // The window's first focus stays on the first caption button; Tab walks
     // the buttons and then reaches the strip, whose arrow keys select.
-    const QStringList pageTabLists = kest::test::linesOfRole(tree, QStringLiteral("page tab list"));
-    EXPECT_FALSE(statesOf(pageTabLists.value(0)).contains(QStringLiteral("focused")))
+    EXPECT_FALSE(statesOf(tabLists.value(0)).contains(QStringLiteral("focused")))
         << qPrintable(tree);
     const auto main = mainWindow();
     ASSERT_TRUE(main);
@@ -769,42 +772,31 @@ TEST_F(MainWindowTest, ScreenReadersFindTheTabsAndTheButtons)
     for (int i = 0; i < 6; ++i)
         pressKey(QStringLiteral("Tab"));
     pressKey(QStringLiteral("Left"));
-    const bool secondSelected = QTest::qWaitFor(
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            tree = kest::test::accessibilityTree(m_launcher->pid(), options);
-            const QStringList now = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
-            return now.size() == 3 && statesOf(now[1]).contains(QStringLiteral("focused"));
+            tabs = tabsNow();
+            return tabs.size() == 3 && statesOf(tabs[1]).contains(QStringLiteral("focused"));
         },
-        10000);
-    EXPECT_TRUE(secondSelected) << qPrintable(tree);
+        10000))
+        << qPrintable(tree);
 
     // Pressed through the bus, the first tab is selected and its page shown.
-    error.clear();
-    kest::test::accessibilityTree(m_launcher->pid(),
-        { QStringLiteral("--press"), QStringLiteral("page tab"), titles[0] }, 30000, &error);
-    EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
-    const bool firstSelected = QTest::qWaitFor(
+    press(QStringLiteral("page tab"), titles[0]);
+    EXPECT_TRUE(QTest::qWaitFor(
         [&] {
-            tree = kest::test::accessibilityTree(m_launcher->pid(), options);
-            const QStringList now = kest::test::linesOfRole(tree, QStringLiteral("page tab"));
-            return !now.isEmpty() && statesOf(now.first()).contains(QStringLiteral("selected"));
+            tabs = tabsNow();
+            return !tabs.isEmpty() && statesOf(tabs[0]).contains(QStringLiteral("selected"));
         },
-        10000);
+        10000))
+        << qPrintable(tree);
     saveText(artifact(QStringLiteral("a11y-first-tab-pressed.txt")), tree);
     screenshot(artifact(QStringLiteral("a11y-first-tab-pressed.png")));
-    EXPECT_TRUE(firstSelected) << qPrintable(error) << qPrintable(tree);
 
     // The first close button in the tree is the first tab's: pressed through
     // the bus, that tab goes, and a reader's next look finds two.
-    error.clear();
-    kest::test::accessibilityTree(m_launcher->pid(),
-        { QStringLiteral("--press"), QStringLiteral("push button"), QStringLiteral("关闭") }, 30000,
-        &error);
-    EXPECT_TRUE(error.isEmpty()) << qPrintable(error);
+    press(QStringLiteral("push button"), QStringLiteral("关闭"));
     EXPECT_TRUE(tabCountIs(2));
-    tree = kest::test::accessibilityTree(m_launcher->pid(), options);
-    EXPECT_EQ(namesOf(kest::test::linesOfRole(tree, QStringLiteral("page tab"))), titles.mid(1))
-        << qPrintable(tree);
+    EXPECT_EQ(namesOf(tabsNow()), titles.mid(1)) << qPrintable(tree);
     EXPECT_TRUE(running());
 }
 

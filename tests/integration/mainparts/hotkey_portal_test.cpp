@@ -1,18 +1,16 @@
 // F10 in a Wayland session, where the main window's hook asks the desktop's
 // global-shortcuts portal for the key. The portal here is a test double: a
-// stand-in for xdg-desktop-portal, which needs a real desktop backend to
-// answer, registered as org.freedesktop.portal.Desktop on the private
-// session bus that with-x11 starts, from a connection of its own. It speaks
-// the portal's protocol (the version property, CreateSession and
-// BindShortcuts answered by Response signals on the request objects, the
-// Activated signal, Session.Close) and can refuse or be absent. The window
-// itself is a real X11 window on Xvfb: XWayland in a Wayland session.
+// stand-in for xdg-desktop-portal (which needs a real desktop backend),
+// registered as org.freedesktop.portal.Desktop on the private session bus
+// that with-x11 starts. It answers the version property, CreateSession and
+// BindShortcuts (by Response signals on the request objects), sends
+// Activated, takes Session.Close, and can refuse or be absent. The window is
+// a real X11 window on Xvfb: XWayland in a Wayland session.
 #include "launcher/mainwindow/ModMsg.h"
 #include "platform/windowhiding.h"
 #include "tests/support/x11tools.h"
 
 #include <QApplication>
-#include <QCoreApplication>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -24,10 +22,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 using namespace kest;
 using namespace kest::test;
@@ -36,53 +35,27 @@ namespace {
 
 const QString kPortalPath = QStringLiteral("/org/freedesktop/portal/desktop");
 const QString kShortcuts = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-
-struct Shortcut {
-    QString id;
-    QVariantMap properties;
-};
-QDBusArgument& operator<<(QDBusArgument& a, const Shortcut& s)
-{
-    a.beginStructure();
-    a << s.id << s.properties;
-    a.endStructure();
-    return a;
-}
-const QDBusArgument& operator>>(const QDBusArgument& a, Shortcut& s)
-{
-    a.beginStructure();
-    a >> s.id >> s.properties;
-    a.endStructure();
-    return a;
-}
-
-} // namespace
-
-Q_DECLARE_METATYPE(Shortcut)
-
-namespace {
+const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+using Shortcut = QPair<QString, QVariantMap>; // (id, properties)
 
 class StandInPortal final : public QDBusVirtualObject {
 public:
     bool hasInterface = true;
-    uint createCode = 0;
-    uint bindCode = 0;
+    uint createCode = 0, bindCode = 0; // the Response codes
     QList<Shortcut> asked; // what BindShortcuts was given
     QString session;
     bool closed = false;
 
     StandInPortal()
-        : m_bus(
-            QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal")))
     {
         qDBusRegisterMetaType<Shortcut>();
         qDBusRegisterMetaType<QList<Shortcut>>();
         m_bus.registerVirtualObject(kPortalPath, this, QDBusConnection::SubPath);
-        m_bus.registerService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        m_bus.registerService(kService);
     }
     ~StandInPortal() override
     {
-        m_bus.unregisterService(QStringLiteral("org.freedesktop.portal.Desktop"));
+        m_bus.unregisterService(kService);
         m_bus.unregisterObject(kPortalPath, QDBusConnection::UnregisterTree);
         QDBusConnection::disconnectFromBus(QStringLiteral("portal"));
     }
@@ -104,12 +77,9 @@ public:
         const QString member = message.member();
         const QVariantList args = message.arguments();
         if (member == QLatin1String("Get")) {
-            if (!hasInterface || args.value(0).toString() != kShortcuts)
-                m_bus.send(message.createErrorReply(
-                    QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs"),
-                    QStringLiteral("No such interface")));
-            else
-                m_bus.send(message.createReply(QVariant::fromValue(QDBusVariant(2u))));
+            m_bus.send(hasInterface && args.value(0).toString() == kShortcuts
+                    ? message.createReply(QVariant::fromValue(QDBusVariant(2u)))
+                    : message.createErrorReply(QDBusError::InvalidArgs, QStringLiteral("none")));
             return true;
         }
         if (member == QLatin1String("Close")) {
@@ -119,36 +89,39 @@ public:
         }
         const QString sender = message.service().mid(1).replace(QLatin1Char('.'), QLatin1Char('_'));
         const QVariantMap options = qdbus_cast<QVariantMap>(args.last().value<QDBusArgument>());
-        const QString request = kPortalPath + QStringLiteral("/request/") + sender
-            + QLatin1Char('/') + options.value(QStringLiteral("handle_token")).toString();
+        const auto handle = [&](const char* kind, const char* token) -> QString {
+            return kPortalPath + QLatin1Char('/') + QLatin1String(kind) + QLatin1Char('/') + sender
+                + QLatin1Char('/') + options.value(QLatin1String(token)).toString();
+        };
         QVariantMap results;
         uint code = 0;
         if (member == QLatin1String("CreateSession")) {
             code = createCode;
-            session = kPortalPath + QStringLiteral("/session/") + sender + QLatin1Char('/')
-                + options.value(QStringLiteral("session_handle_token")).toString();
+            session = handle("session", "session_handle_token");
             results.insert(QStringLiteral("session_handle"), session);
         } else if (member == QLatin1String("BindShortcuts")) {
             code = bindCode;
             asked = qdbus_cast<QList<Shortcut>>(args.value(1).value<QDBusArgument>());
-            QList<Shortcut> granted = asked;
-            for (Shortcut& s : granted)
-                s.properties = { { QStringLiteral("trigger_description"),
-                    s.properties.value(QStringLiteral("preferred_trigger")) } };
+            QList<Shortcut> granted;
+            for (const Shortcut& s : std::as_const(asked))
+                granted.append({ s.first,
+                    { { QStringLiteral("trigger_description"),
+                        s.second.value(QStringLiteral("preferred_trigger")) } } });
             results.insert(QStringLiteral("shortcuts"), QVariant::fromValue(granted));
         } else {
             return false;
         }
+        const QString request = handle("request", "handle_token");
         m_bus.send(message.createReply(QVariant::fromValue(QDBusObjectPath(request))));
         QDBusMessage response = QDBusMessage::createSignal(
             request, QStringLiteral("org.freedesktop.portal.Request"), QStringLiteral("Response"));
-        response << code << results;
-        m_bus.send(response);
+        m_bus.send(response << code << results);
         return true;
     }
 
 private:
-    QDBusConnection m_bus;
+    QDBusConnection m_bus
+        = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("portal"));
 };
 
 class HotKeyPortal : public ::testing::Test {
@@ -157,7 +130,7 @@ protected:
     {
         KEST_REQUIRE_X11(QStringLiteral("xdotool"));
         ASSERT_TRUE(m_logDir.isValid());
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_logDir.filePath(QStringLiteral("events"))));
+        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_log));
         qputenv("XDG_SESSION_TYPE", "wayland");
         window.setGeometry(200, 150, 320, 200);
         window.show();
@@ -171,16 +144,18 @@ protected:
     }
     QString eventLog() const
     {
-        QFile file(m_logDir.filePath(QStringLiteral("events")));
+        QFile file(m_log);
         return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
     }
-    bool logSays(const QString& phrase) const
+    bool logSays(const char* phrase) const
     {
-        return QTest::qWaitFor([&] { return eventLog().contains(phrase); }, 10000);
+        return QTest::qWaitFor(
+            [&] { return eventLog().contains(QString::fromUtf8(phrase)); }, 10000);
     }
 
     QWidget window;
     QTemporaryDir m_logDir;
+    const QString m_log = m_logDir.filePath(QStringLiteral("events"));
 };
 
 TEST_F(HotKeyPortal, BindsF10AndEachActivationTogglesTheWindow)
@@ -189,24 +164,24 @@ TEST_F(HotKeyPortal, BindsF10AndEachActivationTogglesTheWindow)
     HookMainWindow(&window, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([] { return hotKeyHeld(); }, 10000)) << eventLog().toStdString();
     ASSERT_EQ(portal.asked.size(), 1);
-    const Shortcut asked = portal.asked.first();
-    EXPECT_FALSE(asked.id.isEmpty());
-    EXPECT_EQ(asked.properties.value(QStringLiteral("preferred_trigger")).toString(),
+    const QString id = portal.asked.first().first;
+    EXPECT_FALSE(id.isEmpty());
+    EXPECT_EQ(portal.asked.first().second.value(QStringLiteral("preferred_trigger")).toString(),
         QStringLiteral("F10"));
-    EXPECT_TRUE(logSays(QStringLiteral("portal, bound to F10")));
+    EXPECT_TRUE(logSays("portal, bound to F10"));
 
     // Another session's or another shortcut's activation is not ours.
-    portal.activate(asked.id, kPortalPath + QStringLiteral("/session/other/x"));
+    portal.activate(id, kPortalPath + QStringLiteral("/session/other/x"));
     portal.activate(QStringLiteral("something-else"), portal.session);
     QTest::qWait(300);
     EXPECT_TRUE(isShownToPlayer(&window));
 
-    portal.activate(asked.id, portal.session);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !isShownToPlayer(&window); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(window.winId()) == "IsUnMapped"; }));
-    portal.activate(asked.id, portal.session);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return isShownToPlayer(&window); }, 5000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return mapState(window.winId()) == "IsViewable"; }));
+    for (const bool shown : { false, true }) {
+        portal.activate(id, portal.session);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return isShownToPlayer(&window) == shown; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return mapState(window.winId()) == (shown ? "IsViewable" : "IsUnMapped"); }));
+    }
 
     // The unhook lets go of the key at the desktop too.
     UnhookMainWindow(&window);
@@ -218,10 +193,8 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
 {
     struct Row {
         const char* name;
-        bool present;
-        bool hasInterface;
-        uint createCode;
-        uint bindCode;
+        bool present, hasInterface;
+        uint createCode, bindCode;
         bool f10HeldElsewhere; // another X client holds F10: the X11 fallback fails too
         const char* logged;
     };
@@ -229,35 +202,33 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
         { "no portal on the bus", false, true, 0, 0, false, "no global-shortcuts portal" },
         { "portal without the interface", true, false, 0, 0, true, "no global-shortcuts portal" },
         { "session declined", true, true, 1, 0, false, "declined (response 1)" },
-        { "binding ended by the desktop", true, true, 0, 2, true,
-            "ended the request (response 2)" },
+        { "binding ended", true, true, 0, 2, true, "ended the request (response 2)" },
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        std::unique_ptr<StandInPortal> portal;
+        std::optional<StandInPortal> portal;
         if (row.present) {
-            portal = std::make_unique<StandInPortal>();
+            portal.emplace();
             portal->hasInterface = row.hasInterface;
             portal->createCode = row.createCode;
             portal->bindCode = row.bindCode;
         }
         QProcess holder;
         if (row.f10HeldElsewhere) {
-            holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder"),
-                QStringList());
+            holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder"));
             ASSERT_TRUE(holder.waitForReadyRead(10000));
             ASSERT_EQ(holder.readLine().trimmed(), QByteArray("held"));
         }
-        QFile(m_logDir.filePath(QStringLiteral("events"))).remove();
+        QFile::remove(m_log);
 
         HookMainWindow(&window, nullptr);
-        EXPECT_TRUE(logSays(QString::fromUtf8(row.logged))) << eventLog().toStdString();
-        if (!row.f10HeldElsewhere) {
-            EXPECT_TRUE(logSays(QStringLiteral("F10 through XWayland instead")));
-            EXPECT_TRUE(hotKeyHeld());
-        } else {
-            // No notification service on the private bus: the program's own box.
-            EXPECT_TRUE(logSays(QStringLiteral("the notice on F10 went to a message box")));
+        EXPECT_TRUE(logSays(row.logged)) << eventLog().toStdString();
+        // Without the key: no notification service on the private bus, so
+        // the notice is the program's own box.
+        EXPECT_TRUE(logSays(row.f10HeldElsewhere ? "the notice on F10 went to a message box"
+                                                 : "F10 through XWayland instead"));
+        EXPECT_EQ(hotKeyHeld(), !row.f10HeldElsewhere);
+        if (row.f10HeldElsewhere) {
             QMessageBox* box = nullptr;
             EXPECT_TRUE(QTest::qWaitFor([&] {
                 for (QWidget* w : QApplication::topLevelWidgets())
@@ -267,14 +238,8 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
             }));
             if (box) {
                 EXPECT_TRUE(box->text().contains(QStringLiteral("F10")));
-                EXPECT_TRUE(QTest::qWaitForWindowExposed(box, 5000));
-                QTest::qWait(200); // painted, for the screenshot
-                grabScreen(
-                    window.frameGeometry().united(box->frameGeometry()).adjusted(-20, -20, 20, 20),
-                    QStringLiteral("mainparts"), QStringLiteral("hotkey_portal_notice.png"));
                 box->close();
             }
-            EXPECT_FALSE(hotKeyHeld());
         }
         UnhookMainWindow(&window);
         if (holder.state() != QProcess::NotRunning) {

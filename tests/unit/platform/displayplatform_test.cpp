@@ -10,20 +10,18 @@ using kest::DisplayChoice;
 using kest::DisplayEnvironment;
 using Platform = DisplayChoice::Platform;
 
-struct Row {
-    const char* name;
-    DisplayEnvironment environment;
-    Platform platform;
-    const char* qpa;
-    const char* inLog; // a phrase the event-log line must have
-};
-
 TEST(DisplayPlatform, ChoosesX11WheneverAnXDisplayAnswersElseWaylandElseTellsWhy)
 {
     const QString x = QStringLiteral(":0");
     const QString wl = QStringLiteral("wayland-1");
     const QString wayland = QStringLiteral("wayland");
-    const Row rows[] = {
+    const struct {
+        const char* name;
+        DisplayEnvironment environment;
+        Platform platform;
+        const char* qpa;
+        const char* inLog; // a phrase the event-log line must have
+    } rows[] = {
         { "x11 session", { {}, x, {}, QStringLiteral("x11"), true, false, false }, Platform::X11,
             "xcb", "X11 on :0" },
         { "wayland session with xwayland stays on x11", { {}, x, wl, wayland, true, true, true },
@@ -56,7 +54,7 @@ TEST(DisplayPlatform, ChoosesX11WheneverAnXDisplayAnswersElseWaylandElseTellsWhy
             { QStringLiteral("xcb:display=:0"), x, {}, {}, true, false, false },
             Platform::PlayersOwn, "", "as set" },
     };
-    for (const Row& row : rows) {
+    for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         const DisplayChoice choice = kest::chooseDisplayPlatform(row.environment);
         EXPECT_EQ(choice.platform, row.platform);
