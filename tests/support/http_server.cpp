@@ -58,11 +58,6 @@ QString routeOf(const QByteArray& target)
 
 } // namespace
 
-char patternByte(qint64 offset)
-{
-    return patternTable()[static_cast<size_t>(offset % kPatternPeriod)];
-}
-
 void fillPattern(char* out, qint64 offset, size_t length)
 {
     const std::vector<char>& table = patternTable();
@@ -102,10 +97,7 @@ bool fileHoldsPattern(const QString& path, qint64 length)
 
 HttpServer::Step HttpServer::Step::raw(const QByteArray& bytes)
 {
-    Step step;
-    step.kind = Kind::Raw;
-    step.bytes = bytes;
-    return step;
+    return { Kind::Raw, bytes };
 }
 
 HttpServer::Step HttpServer::Step::head(
@@ -114,40 +106,27 @@ HttpServer::Step HttpServer::Step::head(
     QByteArray text = "HTTP/1.1 " + QByteArray::number(status) + " Fault\r\n";
     if (contentLength >= 0)
         text += "Content-Length: " + QByteArray::number(contentLength) + "\r\n";
-    text += extraHeaders;
-    text += "Connection: close\r\n\r\n";
-    return raw(text);
+    return raw(text + extraHeaders + "Connection: close\r\n\r\n");
 }
 
 HttpServer::Step HttpServer::Step::body(qint64 offset, qint64 length)
 {
-    Step step;
-    step.kind = Kind::Body;
-    step.offset = offset;
-    step.length = length;
-    return step;
+    return { Kind::Body, {}, offset, length };
 }
 
 HttpServer::Step HttpServer::Step::pause(int milliseconds)
 {
-    Step step;
-    step.kind = Kind::Pause;
-    step.milliseconds = milliseconds;
-    return step;
+    return { Kind::Pause, {}, 0, 0, milliseconds };
 }
 
 HttpServer::Step HttpServer::Step::reset()
 {
-    Step step;
-    step.kind = Kind::Reset;
-    return step;
+    return { Kind::Reset, {} };
 }
 
 HttpServer::Step HttpServer::Step::hold()
 {
-    Step step;
-    step.kind = Kind::Hold;
-    return step;
+    return { Kind::Hold, {} };
 }
 
 // Serves each accepted connection through the owner, so that the owner knows every open

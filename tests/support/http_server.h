@@ -24,7 +24,6 @@ namespace kest::test {
 // The bytes every test body is made of: byte i of a body is patternByte(i). The period (a
 // prime, 65521) is no multiple of any block size, so a block written twice, dropped or
 // shifted shows up in a comparison.
-char patternByte(qint64 offset);
 void fillPattern(char* out, qint64 offset, size_t length);
 QByteArray patternBytes(qint64 offset, qint64 length);
 // True when the file at path is exactly length pattern bytes.
