@@ -4,7 +4,6 @@
 #include "tests/support/demo_server.h"
 #include "tests/support/testenv.h"
 
-#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QNetworkCookie>
 #include <QNetworkCookieJar>
@@ -303,7 +302,9 @@ TEST(DemoServer, LoginModesPlayAFailingPlatform)
     }
     {
         // The page starts but never completes; SIGTERM still ends the server
-        // at once and cleanly, the held response included.
+        // cleanly rather than waiting for the response (terminate() gives up
+        // and reports failure should it hang), and the held response ends
+        // with the connection, short of its last chunk.
         DemoServer demo;
         ASSERT_TRUE(demo.start({ QStringLiteral("--login-mode"), QStringLiteral("slow") }));
         std::unique_ptr<QNetworkReply> reply(
@@ -314,10 +315,9 @@ TEST(DemoServer, LoginModesPlayAFailingPlatform)
         EXPECT_EQ(reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), 200);
         EXPECT_FALSE(finished.wait(2500));
 
-        QElapsedTimer clock;
-        clock.start();
         EXPECT_EQ(demo.terminate(), 0);
-        EXPECT_LT(clock.elapsed(), 4000);
+        EXPECT_TRUE(reply->isFinished() || finished.wait(kWaitMs)) << "the held response went on";
+        EXPECT_NE(reply->error(), QNetworkReply::NoError) << "the cut page passed for whole";
     }
 }
 
