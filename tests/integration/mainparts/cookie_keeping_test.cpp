@@ -23,7 +23,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -195,10 +194,6 @@ TEST_F(CookieKeepingTest, EveryCookieComesBackExactlyAsItWas)
     ASSERT_TRUE(load(servers.url("http", "a.localhost", "/probe")));
     ASSERT_TRUE(load(servers.url("http", "b.a.localhost", "/probe")));
     ASSERT_TRUE(load(servers.url("https", "a.localhost", "/probe")));
-    for (const char* scheme : { "http", "https" }) {
-        for (const std::string& line : servers.of(scheme).log())
-            std::printf("request: %s %s\n", scheme, line.c_str());
-    }
     // (The engine counts http://*.localhost as a secure context, so Secure
     // cookies go there too: only https shows what a real host would get.)
     EXPECT_EQ(servers.cookiesOf("http", "b.a.localhost", "/probe"), "domain_c=d");
