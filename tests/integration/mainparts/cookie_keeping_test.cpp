@@ -6,6 +6,7 @@
 #include "launcher/browser/CacheMain.h"
 #include "tests/support/http_server.h"
 #include "tests/support/pageload.h"
+#include "tests/support/testenv.h"
 #include "tests/support/tls.h"
 
 #include <QDir>
@@ -29,6 +30,7 @@
 #include <vector>
 
 using namespace kest;
+using kest::test::modeOf;
 
 namespace {
 
@@ -94,12 +96,6 @@ bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
         && a.isSessionCookie() == b.isSessionCookie()
         && a.expirationDate().toSecsSinceEpoch() == b.expirationDate().toSecsSinceEpoch()
         && a.sameSitePolicy() == b.sameSitePolicy();
-}
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 // The profile's folders hold the session cookies: the player's alone, also when an

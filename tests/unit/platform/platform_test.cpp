@@ -7,6 +7,7 @@
 #include "platform/tempdir.h"
 #include "platform/units.h"
 #include "tests/support/proxy_servers.h"
+#include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,18 +23,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
+using kest::test::modeOf;
 using kest::test::ScopedEnvironment;
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st { };
-    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
-    return st.st_mode & 07777;
-}
-
-} // namespace
 
 TEST(TempDir, CreatesAPrivateFolderEndingInOneSeparator)
 {
