@@ -1,7 +1,10 @@
 #include "tests/support/testenv.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTcpServer>
+
+#include <sys/stat.h>
 
 namespace kest::test {
 
@@ -20,6 +23,12 @@ int freePort()
     if (!probe.listen(QHostAddress::LocalHost, 0))
         return 0;
     return probe.serverPort();
+}
+
+unsigned modeOf(const QString& path)
+{
+    struct stat st { };
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 QString artifactDir(const QString& name)

@@ -11,6 +11,10 @@ QString binaryDir();
 // A loopback TCP port that was free a moment ago.
 int freePort();
 
+// The permission bits (07777) of the file or folder at `path` itself (a link
+// is not followed); 0 when there is none.
+unsigned modeOf(const QString& path);
+
 // A folder for this test's artefacts (screenshots, logs) that outlives the
 // run: <build>/test-artifacts/<name>/.
 QString artifactDir(const QString& name);

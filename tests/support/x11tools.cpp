@@ -41,6 +41,21 @@ xcb_screen_t* firstScreen(xcb_connection_t* connection)
     return xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
 }
 
+struct Disconnect {
+    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
+};
+using XConnection = std::unique_ptr<xcb_connection_t, Disconnect>;
+
+// A connection of its own to the display, as another program has; null when
+// there is no display.
+XConnection connectToDisplay()
+{
+    XConnection connection(xcb_connect(nullptr, nullptr));
+    if (xcb_connection_has_error(connection.get()))
+        connection.reset();
+    return connection;
+}
+
 } // namespace
 
 QString missingX11(const QStringList& tools)
@@ -182,23 +197,15 @@ bool sendWindowManagerClose(const QString& id)
     const xcb_window_t window = id.toUInt(&ok);
     if (!ok)
         return false;
-    const std::unique_ptr<xcb_connection_t, void (*)(xcb_connection_t*)> connection(
-        xcb_connect(nullptr, nullptr), xcb_disconnect);
-    if (xcb_connection_has_error(connection.get()))
+    const XConnection connection = connectToDisplay();
+    if (!connection)
         return false;
-    const auto atom = [&](const char* name) {
-        const std::unique_ptr<xcb_intern_atom_reply_t, void (*)(void*)> reply(
-            xcb_intern_atom_reply(connection.get(),
-                xcb_intern_atom(connection.get(), 0, std::strlen(name), name), nullptr),
-            std::free);
-        return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-    };
     xcb_client_message_event_t message = {};
     message.response_type = XCB_CLIENT_MESSAGE;
     message.format = 32;
     message.window = window;
-    message.type = atom("WM_PROTOCOLS");
-    message.data.data32[0] = atom("WM_DELETE_WINDOW");
+    message.type = atom(connection.get(), "WM_PROTOCOLS");
+    message.data.data32[0] = atom(connection.get(), "WM_DELETE_WINDOW");
     message.data.data32[1] = XCB_CURRENT_TIME;
     const xcb_void_cookie_t sent = xcb_send_event_checked(connection.get(), 0, window,
         XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&message));
@@ -320,26 +327,23 @@ QImage grabScreen(const QRect& area, const QString& folder, const QString& file)
 
 std::uint16_t pointerState()
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    const XConnection x = connectToDisplay();
+    if (!x)
         return 0;
-    }
+    xcb_connection_t* connection = x.get();
     xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(
         connection, xcb_query_pointer(connection, firstScreen(connection)->root), nullptr);
     const std::uint16_t state = reply ? reply->mask : 0;
     std::free(reply);
-    xcb_disconnect(connection);
     return state;
 }
 
 void requestClose(unsigned long window)
 {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(connection)) {
-        xcb_disconnect(connection);
+    const XConnection x = connectToDisplay();
+    if (!x)
         return;
-    }
+    xcb_connection_t* connection = x.get();
     const xcb_window_t root = firstScreen(connection)->root;
     xcb_client_message_event_t event {};
     event.response_type = XCB_CLIENT_MESSAGE;
@@ -353,59 +357,51 @@ void requestClose(unsigned long window)
         reinterpret_cast<const char*>(&event));
     // A round trip: the request is carried out before the connection goes.
     std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
-    xcb_disconnect(connection);
 }
 
 struct BottomPanel::Connection {
-    xcb_connection_t* connection = nullptr;
-    xcb_window_t window = 0;
+    XConnection x = connectToDisplay();
 };
 
 BottomPanel::BottomPanel(int height)
     : m_x(std::make_unique<Connection>())
 {
-    m_x->connection = xcb_connect(nullptr, nullptr);
-    if (xcb_connection_has_error(m_x->connection))
+    xcb_connection_t* c = m_x->x.get();
+    if (!c)
         return;
-    xcb_connection_t* c = m_x->connection;
     const xcb_screen_t* screen = firstScreen(c);
     const int width = screen->width_in_pixels;
     const int top = screen->height_in_pixels - height;
-    m_x->window = xcb_generate_id(c);
+    const xcb_window_t window = xcb_generate_id(c);
     // Blue on the usual true-colour visual, told apart from the desktop's black.
     const std::uint32_t background[] = { kPanelColour };
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, m_x->window, screen->root, 0,
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0,
         static_cast<std::int16_t>(top), static_cast<std::uint16_t>(width),
         static_cast<std::uint16_t>(height), 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual,
         XCB_CW_BACK_PIXEL, background);
     const xcb_atom_t dock = atom(c, "_NET_WM_WINDOW_TYPE_DOCK");
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_x->window, atom(c, "_NET_WM_WINDOW_TYPE"),
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_WINDOW_TYPE"),
         XCB_ATOM_ATOM, 32, 1, &dock);
     // left, right, top, bottom, then the start and end of each strip.
     const std::uint32_t strut[12] = { 0, 0, 0, static_cast<std::uint32_t>(height), 0, 0, 0, 0, 0, 0,
         0, static_cast<std::uint32_t>(width - 1) };
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_x->window, atom(c, "_NET_WM_STRUT_PARTIAL"),
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_STRUT_PARTIAL"),
         XCB_ATOM_CARDINAL, 32, 12, strut);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_x->window, atom(c, "_NET_WM_STRUT"),
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, atom(c, "_NET_WM_STRUT"),
         XCB_ATOM_CARDINAL, 32, 4, strut);
     // The place is the panel's own, not one for the window manager to choose.
     const std::uint32_t sizeHints[18] = { 1 | 2 | 4 | 8, 0, static_cast<std::uint32_t>(top),
         static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height) };
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_x->window, XCB_ATOM_WM_NORMAL_HINTS,
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NORMAL_HINTS,
         XCB_ATOM_WM_SIZE_HINTS, 32, 18, sizeHints);
     const char name[] = "test bottom panel";
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_x->window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
         sizeof(name) - 1, name);
-    xcb_map_window(c, m_x->window);
+    xcb_map_window(c, window);
     xcb_flush(c);
 }
 
-BottomPanel::~BottomPanel()
-{
-    if (m_x->connection) {
-        // The window goes with the connection; the work area grows back.
-        xcb_disconnect(m_x->connection);
-    }
-}
+// The window goes with the connection; the work area grows back.
+BottomPanel::~BottomPanel() = default;
 
 } // namespace kest::test

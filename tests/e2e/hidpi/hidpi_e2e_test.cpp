@@ -20,8 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
 namespace {
 
 using namespace kest::test;
@@ -72,7 +70,7 @@ void setDesktopScale(qreal scale)
 
 // How a rounded window's corners and edges differ from a clean shape:
 // descriptions of the faults, empty when there are none.
-QStringList shapeFaults(const QImage& screen, const QRect& window, int corner)
+QString shapeFaults(const QImage& screen, const QRect& window, int corner)
 {
     QStringList faults;
     const auto hole = [&](int x, int y) { return rgb(screen, QPoint(x, y)) == kDesktop; };
@@ -103,7 +101,7 @@ QStringList shapeFaults(const QImage& screen, const QRect& window, int corner)
         if (!hole(x, window.top() - 1) || !hole(x, window.bottom() + 1))
             faults << QStringLiteral("stray row beside column %1").arg(x - window.left());
     }
-    return faults;
+    return faults.join(QStringLiteral("; "));
 }
 
 // The picture a caption button of `logical` size should show at `scale`: its
@@ -160,15 +158,14 @@ protected:
         m_name = QString::number(qRound(m_scale * 100));
         setDesktopScale(m_scale);
         // The platform names our own version: the launcher asks no update question.
-        QFile manifest(m_dir.filePath(QStringLiteral("update.txt")));
-        ASSERT_TRUE(manifest.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        manifest.write("version=" + qgetenv("KEST_VERSION") + "\r\n");
-        manifest.close();
-        m_demo = std::make_unique<DemoServer>(QStringList { QStringLiteral("--manifest-file"),
-            m_dir.filePath(QStringLiteral("update.txt")), QStringLiteral("--file"),
-            QStringLiteral("data.pak=") + dataFile(), QStringLiteral("--file-rate"),
-            QStringLiteral("4096") });
-        ASSERT_TRUE(m_demo->isRunning());
+        m_demo = std::make_unique<DemoServer>();
+        ASSERT_TRUE(m_demo->start({ QStringLiteral("--manifest-file"),
+            m_demo->writeFile(
+                QStringLiteral("update.txt"), "version=" + qgetenv("KEST_VERSION") + "\r\n"),
+            QStringLiteral("--file"),
+            QStringLiteral("data.pak=")
+                + m_demo->writeFile(QStringLiteral("data.pak"), QByteArray(256 * 1024, 'k')),
+            QStringLiteral("--file-rate"), QStringLiteral("4096") }));
     }
 
     void TearDown() override
@@ -176,32 +173,23 @@ protected:
         if (m_launcher && HasFailure())
             std::printf("--- event log\n%s", qPrintable(m_launcher->eventLog()));
         m_launcher.reset();
-        if (m_updater.state() != QProcess::NotRunning) {
-            m_updater.terminate();
-            if (!m_updater.waitForFinished(5000))
-                m_updater.kill();
-        }
+        if (const qint64 pid = m_updater.processId())
+            endProcess(pid);
         m_demo.reset();
         setDesktopScale(1.0);
-    }
-
-    QString dataFile()
-    {
-        const QString path = m_dir.filePath(QStringLiteral("data.pak"));
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(QByteArray(256 * 1024, 'k'));
-        return path;
-    }
-
-    QList<XWindow> windowsSized(QSize size) const
-    {
-        return kest::test::windowsSized(m_launcher->pid(), size);
     }
 
     void saveCrop(const QImage& screen, const QRect& window, const QString& what) const
     {
         screen.copy(window.adjusted(-8, -8, 8, 8)).save(artifact(m_name + QLatin1Char('-') + what));
+    }
+
+    // Saves the window as <what>.png and checks its rounded shape.
+    void expectCleanShape(const QImage& screen, const QRect& window, const QString& what) const
+    {
+        saveCrop(screen, window, what + QStringLiteral(".png"));
+        EXPECT_EQ(shapeFaults(screen, window, device(6, m_scale) + 2), QString())
+            << what.toStdString();
     }
 
     qreal m_scale = 1.0;
@@ -221,8 +209,8 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     // The login windows: their logical size at the desktop's scale.
     const QSize loginSize = device(kLoginSize, m_scale);
     QList<XWindow> login;
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return (login = windowsSized(loginSize)).size() == 2; }, kStartMs))
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return (login = windowsSized(m_launcher->pid(), loginSize)).size() == 2; }, kStartMs))
         << "no login windows of " << loginSize.width() << " x " << loginSize.height();
     const QRect window = login.first().geometry;
     const auto at = [&](QPoint logical) {
@@ -248,7 +236,7 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     for (int y = window.top(); y <= window.bottom(); ++y) {
         for (int x = window.left(); x <= window.right(); ++x) {
             keyPixels += rgb(screen, QPoint(x, y)) == kColourKey
-                && (artwork.pixel(x - window.left(), y - window.top()) & 0xFFFFFF) != kColourKey;
+                && rgb(artwork, QPoint(x, y) - window.topLeft()) != kColourKey;
         }
     }
     EXPECT_EQ(keyPixels, 0) << "key-coloured pixels show through the page window's shape";
@@ -257,8 +245,7 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     // card shows the artwork behind it.
     const QRect card(at(kCardInside.topLeft()), at(kCardInside.bottomRight()));
     const auto showsArtwork = [&](int x, int y) {
-        return rgb(screen, QPoint(x, y))
-            == (artwork.pixel(x - window.left(), y - window.top()) & 0xFFFFFF);
+        return rgb(screen, QPoint(x, y)) == rgb(artwork, QPoint(x, y) - window.topLeft());
     };
     for (int y = card.top(); y <= card.bottom(); ++y) {
         int shown = 0;
@@ -325,7 +312,7 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     xdotool({ QStringLiteral("mousemove"), QStringLiteral("0"), QStringLiteral("0") });
     QTest::qWait(1000);
     const QImage restored = screenshot().convertToFormat(QImage::Format_RGB32);
-    saveCrop(restored, main->geometry, QStringLiteral("main-restored.png"));
+    expectCleanShape(restored, main->geometry, QStringLiteral("main-restored"));
 
     // The close button (43 x 18, one pixel below the caption's top, at the
     // right) shows its double-density frame, pixel for pixel; the 1x frame
@@ -342,18 +329,13 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
     restored.copy(QRect(close.at, frame.size()))
         .scaled(frame.size() * 4)
         .save(artifact(m_name + QStringLiteral("-close-button.png")));
-    std::printf("scale %.2f: close button %d x %d at (%d, %d), mean difference %.2f "
-                "(1x frame stretched: %.2f)\n",
-        m_scale, frame.width(), frame.height(), close.at.x() - main->geometry.left(),
-        close.at.y() - main->geometry.top(), close.difference, stretchedDifference);
-    EXPECT_LE(close.difference, 1.0) << "the close button is not its frame at this density";
+    EXPECT_LE(close.difference, 1.0)
+        << "the close button is not its frame at this density; best match of its " << frame.width()
+        << " x " << frame.height() << " frame at " << close.at.x() - main->geometry.left() << ", "
+        << close.at.y() - main->geometry.top();
     if (m_scale != 1.0 && m_scale != 2.0) {
-        EXPECT_LT(close.difference, stretchedDifference);
+        EXPECT_LT(close.difference, stretchedDifference) << "the 1x frame stretched matches better";
     }
-    EXPECT_EQ(
-        shapeFaults(restored, main->geometry, device(6, m_scale) + 2).join(QStringLiteral("; ")),
-        QString())
-        << "main window";
     m_launcher.reset();
 
     // The updater, at work on a slow file.
@@ -375,12 +357,7 @@ TEST_P(HighDensityTest, ShapesAndKeyColourLineUpOnDevicePixels)
         [&] { return !(updater = visibleWindowsNamed(kUpdaterCaption)).isEmpty(); }, kStartMs))
         << "no updater window";
     QTest::qWait(1500);
-    const QImage working = screenshot();
-    saveCrop(working, updater.first().geometry, QStringLiteral("updater.png"));
-    EXPECT_EQ(shapeFaults(working, updater.first().geometry, device(6, m_scale) + 2)
-                  .join(QStringLiteral("; ")),
-        QString())
-        << "updater window";
+    expectCleanShape(screenshot(), updater.first().geometry, QStringLiteral("updater"));
 }
 
 INSTANTIATE_TEST_SUITE_P(DesktopScales, HighDensityTest, ::testing::Values(1.0, 1.25, 1.5, 2.0),

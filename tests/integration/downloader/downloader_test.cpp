@@ -27,12 +27,6 @@ using Step = kest::test::HttpServer::Step;
 namespace kest::test {
 namespace {
 
-mode_t modeOf(const QString& path)
-{
-    struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
-}
-
 // A modal question as the owner's handler would show one: a nested event loop that runs for
 // the given time.
 void runModalFor(std::chrono::milliseconds duration)

@@ -6,6 +6,7 @@
 #include "launcher/browser/CacheMain.h"
 #include "tests/support/http_server.h"
 #include "tests/support/pageload.h"
+#include "tests/support/testenv.h"
 #include "tests/support/tls.h"
 
 #include <QDir>
@@ -23,13 +24,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
 
 using namespace kest;
+using kest::test::modeOf;
 
 namespace {
 
@@ -95,12 +96,6 @@ bool sameCookie(const QNetworkCookie& a, const QNetworkCookie& b)
         && a.isSessionCookie() == b.isSessionCookie()
         && a.expirationDate().toSecsSinceEpoch() == b.expirationDate().toSecsSinceEpoch()
         && a.sameSitePolicy() == b.sameSitePolicy();
-}
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st { };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 // The profile's folders hold the session cookies: the player's alone, also when an
@@ -195,10 +190,6 @@ TEST_F(CookieKeepingTest, EveryCookieComesBackExactlyAsItWas)
     ASSERT_TRUE(load(servers.url("http", "a.localhost", "/probe")));
     ASSERT_TRUE(load(servers.url("http", "b.a.localhost", "/probe")));
     ASSERT_TRUE(load(servers.url("https", "a.localhost", "/probe")));
-    for (const char* scheme : { "http", "https" }) {
-        for (const std::string& line : servers.of(scheme).log())
-            std::printf("request: %s %s\n", scheme, line.c_str());
-    }
     // (The engine counts http://*.localhost as a secure context, so Secure
     // cookies go there too: only https shows what a real host would get.)
     EXPECT_EQ(servers.cookiesOf("http", "b.a.localhost", "/probe"), "domain_c=d");

@@ -64,12 +64,10 @@ std::string folderOf(const fs::path& relative)
 
 std::string allowedText(const std::set<std::string>& allowed)
 {
-    if (allowed.empty())
-        return "nothing of ours";
     std::string text;
     for (const std::string& folder : allowed)
-        text += (text.empty() ? "" : ", ") + folder;
-    return "only " + text;
+        text += (text.empty() ? "only " : ", ") + folder;
+    return text.empty() ? "nothing of ours" : text;
 }
 
 struct Finding {

@@ -6,6 +6,8 @@
 #include "platform/resources.h"
 #include "platform/tempdir.h"
 #include "platform/units.h"
+#include "tests/support/proxy_servers.h"
+#include "tests/support/testenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,47 +23,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-mode_t modeOf(const QString& path)
-{
-    struct stat st { };
-    EXPECT_EQ(::lstat(QFile::encodeName(path).constData(), &st), 0);
-    return st.st_mode & 07777;
-}
-
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const QByteArray& value)
-        : m_name(name)
-        , m_old(qgetenv(name))
-    {
-        m_had = qEnvironmentVariableIsSet(name);
-        if (value.isNull())
-            qunsetenv(name);
-        else
-            qputenv(name, value);
-    }
-    ~ScopedEnv()
-    {
-        if (m_had)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_had = false;
-};
-
-} // namespace
+using kest::test::modeOf;
+using kest::test::ScopedEnvironment;
 
 TEST(TempDir, CreatesAPrivateFolderEndingInOneSeparator)
 {
     QTemporaryDir base;
-    ScopedEnv runtime("XDG_RUNTIME_DIR", (base.path() + QStringLiteral("//")).toUtf8());
+    const ScopedEnvironment env(
+        { { "XDG_RUNTIME_DIR", (base.path() + QStringLiteral("//")).toUtf8() } });
     const QString dir = kest::GetTempDir();
     EXPECT_EQ(dir, base.path() + QStringLiteral("/kest/"));
     EXPECT_FALSE(dir.endsWith(QStringLiteral("//")));
@@ -73,8 +42,7 @@ TEST(TempDir, CreatesAPrivateFolderEndingInOneSeparator)
 TEST(TempDir, FallsBackToTmpdirWithTheUserId)
 {
     QTemporaryDir base;
-    ScopedEnv runtime("XDG_RUNTIME_DIR", QByteArray());
-    ScopedEnv tmp("TMPDIR", base.path().toUtf8());
+    const ScopedEnvironment env({ { "XDG_RUNTIME_DIR", {} }, { "TMPDIR", base.path().toUtf8() } });
     EXPECT_EQ(kest::GetTempDir(), base.path() + QStringLiteral("/kest-%1/").arg(::geteuid()));
 }
 
@@ -84,7 +52,7 @@ TEST(TempDir, TightensAFolderOthersCouldRead)
     const QString dir = base.path() + QStringLiteral("/kest");
     ASSERT_EQ(::mkdir(QFile::encodeName(dir).constData(), 0777), 0);
     ::chmod(QFile::encodeName(dir).constData(), 0777);
-    ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
+    const ScopedEnvironment env({ { "XDG_RUNTIME_DIR", base.path().toUtf8() } });
     EXPECT_EQ(kest::GetTempDir(), dir + QLatin1Char('/'));
     EXPECT_EQ(modeOf(dir), 0700u);
 }
@@ -94,8 +62,8 @@ TEST(TempDir, RefusesALinkAndAFileAndSaysWhy)
     QTemporaryDir base;
     QTemporaryDir elsewhere;
     const QString log = base.path() + QStringLiteral("/events.log");
-    ScopedEnv sink("KEST_EVENT_LOG", log.toUtf8());
-    ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
+    const ScopedEnvironment env(
+        { { "KEST_EVENT_LOG", log.toUtf8() }, { "XDG_RUNTIME_DIR", base.path().toUtf8() } });
 
     ASSERT_TRUE(QFile::link(elsewhere.path(), base.path() + QStringLiteral("/kest")));
     EXPECT_TRUE(kest::GetTempDir().isEmpty());
@@ -120,7 +88,7 @@ TEST(TempDir, RefusesAFolderOwnedBySomeoneElse)
     const QString dir = base.path() + QStringLiteral("/kest");
     ASSERT_EQ(::mkdir(QFile::encodeName(dir).constData(), 0700), 0);
     ASSERT_EQ(::chown(QFile::encodeName(dir).constData(), 65534, 65534), 0);
-    ScopedEnv runtime("XDG_RUNTIME_DIR", base.path().toUtf8());
+    const ScopedEnvironment env({ { "XDG_RUNTIME_DIR", base.path().toUtf8() } });
     EXPECT_TRUE(kest::GetTempDir().isEmpty());
 }
 
@@ -158,9 +126,8 @@ TEST(TempDir, ARuntimeFolderNotThePlayersOwnIsPassedOver)
             ASSERT_EQ(::chown(native.constData(), c.owner, c.owner), 0);
         }
         const QString log = scratch.path() + QStringLiteral("/events.log");
-        ScopedEnv sink("KEST_EVENT_LOG", log.toUtf8());
-        ScopedEnv runtimeDir("XDG_RUNTIME_DIR", native);
-        ScopedEnv tmp("TMPDIR", QFile::encodeName(scratch.path()));
+        const ScopedEnvironment env({ { "KEST_EVENT_LOG", log.toUtf8() },
+            { "XDG_RUNTIME_DIR", native }, { "TMPDIR", QFile::encodeName(scratch.path()) } });
 
         EXPECT_EQ(
             kest::GetTempDir(), scratch.path() + QStringLiteral("/kest-%1/").arg(::geteuid()));
@@ -229,9 +196,9 @@ TEST(Messages, QtEventsMapToTheirWindowMessages)
 
 TEST(Deploy, EnvironmentOverridesTheBuiltInHosts)
 {
-    ScopedEnv login("KEST_LOGIN_HOST", "127.0.0.1:9");
+    const ScopedEnvironment env(
+        { { "KEST_LOGIN_HOST", "127.0.0.1:9" }, { "KEST_STATIC_HOST", "  " } });
     EXPECT_EQ(kest::loginHost(), QStringLiteral("127.0.0.1:9"));
-    ScopedEnv empty("KEST_STATIC_HOST", "  ");
     EXPECT_FALSE(kest::staticHost().trimmed().isEmpty()); // blank means the built-in host
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^\\d+\\.\\d+\\.\\d+$"))
                     .match(kest::programVersion())
@@ -240,7 +207,7 @@ TEST(Deploy, EnvironmentOverridesTheBuiltInHosts)
 
 TEST(Connection, ForcedInterfaceRuleAnswersFromInterfaces)
 {
-    ScopedEnv rule("KEST_CONNECTION_RULE", "interfaces");
+    const ScopedEnvironment env({ { "KEST_CONNECTION_RULE", QByteArray("interfaces") } });
     EXPECT_EQ(kest::InternetGetConnectedState(), kest::anyNonLoopbackInterfaceUp());
 }
 

@@ -1,5 +1,6 @@
 // The one proxy decision both network stacks get.
 #include "platform/proxy.h"
+#include "tests/support/proxy_servers.h"
 
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>
@@ -40,75 +41,65 @@ TEST(Proxy, OneDecisionPerAddress)
         const char* what;
         Env env;
         QList<QNetworkProxy> system;
-        const char* address;
         QByteArray curl; // CURLOPT_PROXY
-        bool refused;
+        bool refused = false;
+        const char* address = "http://game.example/";
     };
     const Case cases[] = {
-        { "nothing set", {}, {}, "http://game.example/", "", false },
+        { "nothing set", {}, {}, "" },
         { "Qt's answer first", { { "http_proxy", "http://env:1" } }, { systemHttp },
-            "http://game.example/", "http://sys:3128", false },
+            "http://sys:3128" },
         { "Qt's NoProxy leaves the environment", { { "http_proxy", "http://env:1" } },
-            { QNetworkProxy(QNetworkProxy::NoProxy) }, "http://game.example/", "http://env:1",
-            false },
-        { "HTTP_PROXY only through Qt", { { "HTTP_PROXY", "http://upper:1" } }, {},
-            "http://game.example/", "", false },
-        { "HTTPS_PROXY for https", { { "HTTPS_PROXY", "http://p4:3128" } }, {},
-            "https://game.example/", "http://p4:3128", false },
-        { "https_proxy not for http", { { "https_proxy", "http://p3:3128" } }, {},
-            "http://game.example/", "", false },
-        { "all_proxy last", { { "all_proxy", "http://all:8080" } }, {}, "http://game.example/",
-            "http://all:8080", false },
-        { "no scheme is http", { { "http_proxy", "p7:3128" } }, {}, "http://game.example/",
-            "http://p7:3128", false },
-        { "no port is 1080", { { "http_proxy", "http://p" } }, {}, "http://game.example/",
-            "http://p:1080", false },
+            { QNetworkProxy(QNetworkProxy::NoProxy) }, "http://env:1" },
+        { "HTTP_PROXY only through Qt", { { "HTTP_PROXY", "http://upper:1" } }, {}, "" },
+        { "HTTPS_PROXY for https", { { "HTTPS_PROXY", "http://p4:3128" } }, {}, "http://p4:3128",
+            false, "https://game.example/" },
+        { "https_proxy not for http", { { "https_proxy", "http://p3:3128" } }, {}, "" },
+        { "all_proxy last", { { "all_proxy", "http://all:8080" } }, {}, "http://all:8080" },
+        { "no scheme is http", { { "http_proxy", "p7:3128" } }, {}, "http://p7:3128" },
+        { "no port is 1080", { { "http_proxy", "http://p" } }, {}, "http://p:1080" },
         { "credentials kept", { { "http_proxy", "http://u:p%40w@p:3128" } }, {},
-            "http://game.example/", "http://u:p%40w@p:3128", false },
+            "http://u:p%40w@p:3128" },
         { "socks5 resolves at the proxy", { { "http_proxy", "socks5://s" } }, {},
-            "http://game.example/", "socks5h://s:1080", false },
+            "socks5h://s:1080" },
         { "socks from Qt", {}, { QNetworkProxy(QNetworkProxy::Socks5Proxy, "qs", 1081) },
-            "http://game.example/", "socks5h://qs:1081", false },
-        { "socks4 refused", { { "http_proxy", "socks4://s:1080" } }, {}, "http://game.example/", "",
+            "socks5h://qs:1081" },
+        { "socks4 refused", { { "http_proxy", "socks4://s:1080" } }, {}, "", true },
+        { "malformed refused", { { "http_proxy", "http://bad host:x" } }, {}, "", true },
+        { "port 0 refused", { { "http_proxy", "http://p:0" } }, {}, "", true },
+        { "Qt's hostless proxy refused", {}, { QNetworkProxy(QNetworkProxy::HttpProxy) }, "",
             true },
-        { "malformed refused", { { "http_proxy", "http://bad host:x" } }, {},
-            "http://game.example/", "", true },
-        { "port 0 refused", { { "http_proxy", "http://p:0" } }, {}, "http://game.example/", "",
-            true },
-        { "Qt's hostless proxy refused", {}, { QNetworkProxy(QNetworkProxy::HttpProxy) },
-            "http://game.example/", "", true },
         { "Qt's unusable kind refused, not passed over", { { "http_proxy", "http://env:1" } },
-            { QNetworkProxy(QNetworkProxy::FtpCachingProxy, "ftp", 21) }, "http://game.example/",
-            "", true },
-        { "not a web address", { { "http_proxy", "http://p:1" } }, {}, "ftp://game.example/", "",
-            false },
+            { QNetworkProxy(QNetworkProxy::FtpCachingProxy, "ftp", 21) }, "", true },
+        { "not a web address", { { "http_proxy", "http://p:1" } }, {}, "", false,
+            "ftp://game.example/" },
         { "no_proxy domain covers names under it", { { "no_proxy", "example.com" } },
-            { systemHttp }, "http://www.example.com/", "", false },
+            { systemHttp }, "", false, "http://www.example.com/" },
         { "no_proxy domain not a longer name", { { "no_proxy", "example.com" } }, { systemHttp },
-            "http://badexample.com/", "http://sys:3128", false },
+            "http://sys:3128", false, "http://badexample.com/" },
         { "NO_PROXY with a dot covers the domain", { { "NO_PROXY", ".Example.com" } },
-            { systemHttp }, "http://example.com/", "", false },
+            { systemHttp }, "", false, "http://example.com/" },
         { "no_proxy before NO_PROXY",
             { { "no_proxy", "other.org" }, { "NO_PROXY", "example.com" } }, { systemHttp },
-            "http://example.com/", "http://sys:3128", false },
-        { "no_proxy block", { { "no_proxy", "a.org, 10.0.0.0/8" } }, { systemHttp },
-            "http://10.1.2.3:81/", "", false },
+            "http://sys:3128", false, "http://example.com/" },
+        { "no_proxy block", { { "no_proxy", "a.org, 10.0.0.0/8" } }, { systemHttp }, "", false,
+            "http://10.1.2.3:81/" },
         { "no_proxy name not an address's tail", { { "no_proxy", "0.0.1" } }, { systemHttp },
-            "http://10.0.0.1/", "http://sys:3128", false },
-        { "no_proxy IPv6", { { "no_proxy", "[2001:db8::1]" } }, { systemHttp },
-            "http://[2001:db8::1]/", "", false },
-        { "no_proxy star", { { "no_proxy", "*" } }, { systemHttp }, "https://game.example/", "",
-            false },
-        { "loopback direct", {}, { systemHttp }, "http://127.0.0.2:8080/", "", false },
-        { "localhost direct", {}, { systemHttp }, "http://a.localhost/", "", false },
-        { "::1 direct", {}, { systemHttp }, "http://[::1]:8080/", "", false },
-        { "link-local direct", {}, { systemHttp }, "http://169.254.1.1/", "", false },
+            "http://sys:3128", false, "http://10.0.0.1/" },
+        { "no_proxy IPv6", { { "no_proxy", "[2001:db8::1]" } }, { systemHttp }, "", false,
+            "http://[2001:db8::1]/" },
+        { "no_proxy star", { { "no_proxy", "*" } }, { systemHttp }, "", false,
+            "https://game.example/" },
+        { "loopback direct", {}, { systemHttp }, "", false, "http://127.0.0.2:8080/" },
+        { "localhost direct", {}, { systemHttp }, "", false, "http://a.localhost/" },
+        { "::1 direct", {}, { systemHttp }, "", false, "http://[::1]:8080/" },
+        { "link-local direct", {}, { systemHttp }, "", false, "http://169.254.1.1/" },
         { "<-loopback> sends loopback through the proxy",
             { { "QTWEBENGINE_CHROMIUM_FLAGS", kTowardLoopback } }, { systemHttp },
-            "http://127.0.0.1:8080/", "http://sys:3128", false },
+            "http://sys:3128", false, "http://127.0.0.1:8080/" },
         { "only the last bypass list counts",
             { { "QTWEBENGINE_CHROMIUM_FLAGS", kTowardLoopback + " --proxy-bypass-list=x.org" } },
-            { systemHttp }, "http://127.0.0.1:8080/", "", false },
+            { systemHttp }, "", false, "http://127.0.0.1:8080/" },
     };
     for (const Case& c : cases) {
         Inputs inputs { c.env, c.system, {} };
@@ -176,19 +167,15 @@ TEST(Proxy, ThePlayersEngineProxySwitchesGiveWay)
 // reads it, Qt's own reader does not), the decision says the same.
 TEST(Proxy, UpperCaseHttpProxyFollowsQt)
 {
-    qunsetenv("http_proxy");
-    qunsetenv("all_proxy");
-    qunsetenv("ALL_PROXY");
-    qunsetenv("no_proxy");
-    qunsetenv("NO_PROXY");
-    qputenv("HTTP_PROXY", "http://upper.test:3128");
+    const kest::test::ScopedEnvironment env(
+        { { "http_proxy", {} }, { "all_proxy", {} }, { "ALL_PROXY", {} }, { "no_proxy", {} },
+            { "NO_PROXY", {} }, { "HTTP_PROXY", "http://upper.test:3128" } });
     const QUrl address(QStringLiteral("http://game.example/"));
     const QList<QNetworkProxy> qt
         = QNetworkProxyFactory::systemProxyForQuery(QNetworkProxyQuery(address));
     const bool qtHonoursIt = !qt.isEmpty() && qt.first().type() == QNetworkProxy::HttpProxy;
     EXPECT_EQ(kest::proxyFor(address).curlProxy(),
         qtHonoursIt ? QByteArray("http://upper.test:3128") : QByteArray(""));
-    qunsetenv("HTTP_PROXY");
 }
 
 } // namespace
