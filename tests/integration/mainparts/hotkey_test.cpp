@@ -1,6 +1,6 @@
 // The F10 hot key of the main window on a real X server: real key presses
 // (xdotool) hide and show the hooked window, with NumLock or Caps Lock on
-// too; another X client (hotkey_holder) that holds F10 first makes the grab
+// too; another X client (F10Holder) that holds F10 first makes the grab
 // fail with a line in the event log and nothing else missing; after the
 // unhook another client can take F10. Also the tray messages the hook reacts
 // to.
@@ -12,10 +12,8 @@
 
 #include "tests/support/testenv.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QMenu>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -43,35 +41,6 @@ protected:
         }
         return QWidget::event(event);
     }
-};
-
-// A second X client holding F10, ended when it goes out of scope.
-class Holder {
-public:
-    Holder()
-    {
-        m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder"),
-            QStringList());
-        m_process.waitForStarted();
-        m_process.waitForReadyRead(10000);
-        m_answer = QString::fromLatin1(m_process.readLine()).trimmed();
-    }
-    ~Holder()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-
-    QString answer() const { return m_answer; }
-
-private:
-    QProcess m_process;
-    QString m_answer;
 };
 
 class HotKey : public ::testing::Test {
@@ -191,7 +160,7 @@ TEST_F(HotKey, TheToggleKeepsMinimisedAndMaximisedStates)
 TEST_F(HotKey, AnotherProgramHoldingF10CostsOnlyTheHotKey)
 {
     {
-        Holder other;
+        F10Holder other;
         ASSERT_EQ(other.answer(), QStringLiteral("held"));
         HookMainWindow(&window, nullptr);
         EXPECT_FALSE(hotKeyHeld());
@@ -219,12 +188,12 @@ TEST_F(HotKey, AfterTheUnhookAnotherProgramCanTakeF10)
     HookMainWindow(&window, nullptr);
     ASSERT_TRUE(hotKeyHeld());
     {
-        Holder other;
+        F10Holder other;
         EXPECT_EQ(other.answer(), QStringLiteral("refused 10")) << "we hold F10";
     }
     UnhookMainWindow(&window);
     EXPECT_FALSE(hotKeyHeld());
-    Holder other;
+    F10Holder other;
     EXPECT_EQ(other.answer(), QStringLiteral("held"));
     window.messages.clear();
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
@@ -288,7 +257,7 @@ TEST_F(HotKey, TheHookActsOnF10AndTheTrayMessagesOnly)
         ASSERT_TRUE(hotKeyHeld());
     }
     EXPECT_FALSE(hotKeyHeld());
-    Holder other;
+    F10Holder other;
     EXPECT_EQ(other.answer(), QStringLiteral("held"));
 }
 
