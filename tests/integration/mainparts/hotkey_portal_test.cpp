@@ -8,6 +8,7 @@
 // a real X11 window on Xvfb: XWayland in a Wayland session.
 #include "launcher/mainwindow/ModMsg.h"
 #include "platform/windowhiding.h"
+#include "tests/support/messageboxes.h"
 #include "tests/support/x11tools.h"
 
 #include <QApplication>
@@ -18,7 +19,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QFile>
-#include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -227,14 +227,11 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
                                                  : "F10 through XWayland instead"));
         EXPECT_EQ(hotKeyHeld(), !row.f10HeldElsewhere);
         if (row.f10HeldElsewhere) {
-            QMessageBox* box = nullptr;
-            EXPECT_TRUE(QTest::qWaitFor([&] {
-                return (box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-            }));
-            if (box) {
-                EXPECT_TRUE(box->text().contains(QStringLiteral("F10")));
-                box->close();
-            }
+            QMessageBox* box = visibleMessageBox(5000);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box, QApplication::activeModalWidget());
+            EXPECT_TRUE(box->text().contains(QStringLiteral("F10")));
+            box->close();
         }
         UnhookMainWindow(&window);
         holder.reset(); // lets go of F10

@@ -5,61 +5,14 @@
 #include "tests/support/signing.h"
 #include "updater/CKvDownLoadFile.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
-#include <QTest>
-
-#include <algorithm>
 
 #include <sys/stat.h>
 
 namespace kest::test {
-
-MessageBoxAnswerer::MessageBoxAnswerer()
-{
-    m_timer.setInterval(20);
-    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { poll(); });
-    m_timer.start();
-}
-
-void MessageBoxAnswerer::poll()
-{
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget* widget : widgets) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (!box || !box->isVisible() || box->property("answered").toBool())
-            continue;
-        if (!box->property("seen").toBool()) {
-            box->setProperty("seen", true);
-            QStringList buttons;
-            for (QAbstractButton* button : box->buttons())
-                buttons << button->text();
-            shown.push_back({ box->windowTitle(), box->text(), box->icon(), buttons });
-            m_seen.start();
-        }
-        if (m_seen.elapsed() < delayMs)
-            continue;
-        box->setProperty("answered", true);
-        QAbstractButton* button = answerFor ? box->button(answerFor(box->text())) : nullptr;
-        if (!button)
-            button = box->buttons().value(0);
-        if (button)
-            QTest::mouseClick(button, Qt::LeftButton);
-    }
-}
-
-bool MessageBoxAnswerer::isOpen(const QString& text)
-{
-    const auto widgets = QApplication::topLevelWidgets();
-    return std::any_of(widgets.begin(), widgets.end(), [&text](QWidget* widget) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        return box && box->isVisible() && box->text() == text;
-    });
-}
 
 void PrintTo(const Tree& tree, std::ostream* out)
 {

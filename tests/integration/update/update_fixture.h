@@ -5,55 +5,22 @@
 // version, and a look at a folder that misses nothing (hidden files, modes).
 
 #include "tests/support/demo_server.h"
+#include "tests/support/messageboxes.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
-#include <vector>
 
 namespace kest::test {
 
 class SigningKey;
-
-// Answers the message boxes of this process as they appear, as a player
-// would: the plain message box is modal and a test has no player. Each box is
-// recorded; `answerFor` picks the button from its text (by default its first
-// button), after `delayMs` of reading.
-class MessageBoxAnswerer final {
-public:
-    struct Shown {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-        QStringList buttons; // their texts, in the box's order
-    };
-
-    MessageBoxAnswerer();
-    Q_DISABLE_COPY_MOVE(MessageBoxAnswerer)
-
-    std::function<QMessageBox::StandardButton(const QString& text)> answerFor;
-    int delayMs = 0;
-    std::vector<Shown> shown;
-    // Whether a box with this text is on the screen now.
-    static bool isOpen(const QString& text);
-
-private:
-    void poll();
-
-    QTimer m_timer;
-    QElapsedTimer m_seen;
-};
 
 // One entry of a folder: its bytes ("<dir>" for a folder) and its mode.
 struct Entry {
