@@ -38,4 +38,27 @@ QString artifactDir(const QString& name)
     return path;
 }
 
+ScopedEnvironment::ScopedEnvironment(const std::map<std::string, QByteArray>& values)
+{
+    for (const auto& [name, value] : values) {
+        m_saved[name] = qEnvironmentVariableIsSet(name.c_str())
+            ? std::optional(qgetenv(name.c_str()))
+            : std::nullopt;
+        if (value.isNull())
+            qunsetenv(name.c_str());
+        else
+            qputenv(name.c_str(), value);
+    }
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    for (const auto& [name, value] : m_saved) {
+        if (value)
+            qputenv(name.c_str(), *value);
+        else
+            qunsetenv(name.c_str());
+    }
+}
+
 } // namespace kest::test

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
+
+#include <map>
+#include <optional>
+#include <string>
 
 namespace kest::test {
 
@@ -18,5 +23,18 @@ unsigned modeOf(const QString& path);
 // A folder for this test's artefacts (screenshots, logs) that outlives the
 // run: <build>/test-artifacts/<name>/.
 QString artifactDir(const QString& name);
+
+// Sets environment variables for the life of the object (a null value
+// unsets), then puts back what was there.
+class ScopedEnvironment final {
+public:
+    explicit ScopedEnvironment(const std::map<std::string, QByteArray>& values);
+    ~ScopedEnvironment();
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+private:
+    std::map<std::string, std::optional<QByteArray>> m_saved;
+};
 
 } // namespace kest::test

@@ -6,7 +6,6 @@
 #include "platform/resources.h"
 #include "platform/tempdir.h"
 #include "platform/units.h"
-#include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
