@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QTcpServer>
 
+#include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
 namespace kest::test {
@@ -59,6 +61,20 @@ ScopedEnvironment::~ScopedEnvironment()
         else
             qunsetenv(name.c_str());
     }
+}
+
+QString readText(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+EventLog::EventLog()
+    : m_path(m_dir.filePath(QStringLiteral("events.log")))
+    , m_env({ { "KEST_EVENT_LOG", QFile::encodeName(m_path) } })
+{
+    if (!m_dir.isValid())
+        ADD_FAILURE() << "no folder for the event log: " << m_dir.errorString().toStdString();
 }
 
 } // namespace kest::test

@@ -9,6 +9,7 @@
 #include "launcher/mainwindow/ModMsg.h"
 #include "platform/windowhiding.h"
 #include "tests/support/messageboxes.h"
+#include "tests/support/testenv.h"
 #include "tests/support/x11tools.h"
 
 #include <QApplication>
@@ -19,7 +20,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -128,8 +128,6 @@ protected:
     void SetUp() override
     {
         KEST_REQUIRE_X11(QStringLiteral("xdotool"));
-        ASSERT_TRUE(m_logDir.isValid());
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_log));
         qputenv("XDG_SESSION_TYPE", "wayland");
         window.setGeometry(200, 150, 320, 200);
         window.show();
@@ -139,22 +137,16 @@ protected:
     {
         UnhookMainWindow(&window);
         qunsetenv("XDG_SESSION_TYPE");
-        qunsetenv("KEST_EVENT_LOG");
     }
-    QString eventLog() const
-    {
-        QFile file(m_log);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString eventLog() const { return m_events.text(); }
     bool logSays(const char* phrase) const
     {
         return QTest::qWaitFor(
             [&] { return eventLog().contains(QString::fromUtf8(phrase)); }, 10000);
     }
 
+    EventLog m_events;
     QWidget window;
-    QTemporaryDir m_logDir;
-    const QString m_log = m_logDir.filePath(QStringLiteral("events"));
 };
 
 TEST_F(HotKeyPortal, BindsF10AndEachActivationTogglesTheWindow)
@@ -217,7 +209,7 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
             holder.emplace();
             ASSERT_EQ(holder->answer(), QStringLiteral("held"));
         }
-        QFile::remove(m_log);
+        QFile::remove(m_events.path());
 
         HookMainWindow(&window, nullptr);
         EXPECT_TRUE(logSays(row.logged)) << eventLog().toStdString();

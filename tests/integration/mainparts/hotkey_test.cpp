@@ -12,9 +12,7 @@
 
 #include "tests/support/testenv.h"
 
-#include <QFile>
 #include <QMenu>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -48,24 +46,12 @@ protected:
     void SetUp() override
     {
         KEST_REQUIRE_X11(QStringLiteral("xdotool"), QStringLiteral("xwininfo"));
-        ASSERT_TRUE(m_logDir.isValid());
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_logDir.filePath(QStringLiteral("events"))));
         window.setWindowTitle(QStringLiteral("hot key test"));
         window.setGeometry(200, 150, 320, 200);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 15000));
     }
-    void TearDown() override
-    {
-        UnhookMainWindow(&window);
-        qunsetenv("KEST_EVENT_LOG");
-    }
-
-    QString eventLog() const
-    {
-        QFile file(m_logDir.filePath(QStringLiteral("events")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    void TearDown() override { UnhookMainWindow(&window); }
 
     // Presses and releases F10 as a keyboard would, then waits for the
     // window to be shown to the player (`visible`) in Qt's and the X server's eyes.
@@ -87,8 +73,8 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
+    EventLog m_events;
     MainWindow window;
-    QTemporaryDir m_logDir;
 };
 
 TEST_F(HotKey, F10HidesAndShowsTheWindowWithAndWithoutTheLocks)
@@ -164,7 +150,8 @@ TEST_F(HotKey, AnotherProgramHoldingF10CostsOnlyTheHotKey)
         ASSERT_EQ(other.answer(), QStringLiteral("held"));
         HookMainWindow(&window, nullptr);
         EXPECT_FALSE(hotKeyHeld());
-        EXPECT_TRUE(eventLog().contains(QStringLiteral("BadAccess"))) << eventLog().toStdString();
+        EXPECT_TRUE(m_events.text().contains(QStringLiteral("BadAccess")))
+            << m_events.text().toStdString();
         ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
         QTest::qWait(300);
         EXPECT_TRUE(isShownToPlayer(&window)) << "F10 went to the other program";

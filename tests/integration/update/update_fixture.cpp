@@ -91,7 +91,6 @@ void UpdateTest::SetUp()
     ::chmod(QFile::encodeName(runtimeFolder()).constData(), 0700);
     m_tempDir = privateTempDirUnder(runtimeFolder(), QStringLiteral("kest"));
     ASSERT_FALSE(m_tempDir.isEmpty());
-    qputenv("KEST_EVENT_LOG", QFile::encodeName(eventLogPath()));
 
     writeFile(launcherPath(), launcherScript("old-launcher"), 0755);
     writeFile(installFolder() + QStringLiteral("/data.pak"), kOldData, 0640);
@@ -99,11 +98,6 @@ void UpdateTest::SetUp()
     writeFile(servedPath(QStringLiteral("kest")), launcherScript("new-launcher", 20000), 0644);
     writeFile(servedPath(QStringLiteral("data.pak")), newData(), 0644);
     ASSERT_EQ(runProgram(launcherPath()), QStringLiteral("old-launcher"));
-}
-
-void UpdateTest::TearDown()
-{
-    qunsetenv("KEST_EVENT_LOG");
 }
 
 QString UpdateTest::servedPath(const QString& name) const

@@ -6,6 +6,7 @@
 
 #include "tests/support/demo_server.h"
 #include "tests/support/messageboxes.h"
+#include "tests/support/testenv.h"
 
 #include <QByteArray>
 #include <QString>
@@ -49,7 +50,6 @@ QString runProgram(const QString& path);
 class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     QString installFolder() const { return m_scratch.filePath(QStringLiteral("install")); }
     QString launcherPath() const { return installFolder() + QStringLiteral("/kest"); }
@@ -59,8 +59,7 @@ protected:
     QString runtimeFolder() const { return m_scratch.filePath(QStringLiteral("runtime")); }
     QString tempDir() const { return m_tempDir; }
     QString manifestPath() const { return m_tempDir + QStringLiteral("update.txt"); }
-    QString eventLogPath() const { return m_scratch.filePath(QStringLiteral("events.log")); }
-    QString eventLog() const { return QString::fromUtf8(readFile(eventLogPath())); }
+    QString eventLog() const { return m_events.text(); }
 
     // The demo platform serving data.pak and kest as the new version, in that
     // order, and more arguments.
@@ -86,6 +85,7 @@ protected:
     static QByteArray newData(); // 300000 bytes: some 37 blocks
     QTemporaryDir m_scratch;
     QString m_tempDir;
+    EventLog m_events;
 };
 
 } // namespace kest::test

@@ -11,6 +11,7 @@
 #include "launcher/shared/PublicData.h"
 #include "tests/support/http_server.h"
 #include "tests/support/messageboxes.h"
+#include "tests/support/testenv.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,7 +19,6 @@
 #include <QHash>
 #include <QMultiHash>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -287,8 +287,7 @@ TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
 int main(int argc, char* argv[])
 {
     kest::LoginPage::registerAppScheme();
-    QTemporaryDir logDir;
-    qputenv("KEST_EVENT_LOG", QFile::encodeName(logDir.filePath(QStringLiteral("events.log"))));
+    const kest::test::EventLog events;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
