@@ -64,18 +64,6 @@ void Launcher::installRecordingBrowser()
                    "x-scheme-handler/https=kest-test-browser.desktop\n");
 }
 
-QString Launcher::openedAddresses() const
-{
-    QFile opened(m_dir.filePath(QStringLiteral("opened.txt")));
-    return opened.open(QIODevice::ReadOnly) ? QString::fromUtf8(opened.readAll()) : QString();
-}
-
-QString Launcher::browserEnvironment() const
-{
-    QFile seen(m_dir.filePath(QStringLiteral("environment.txt")));
-    return seen.open(QIODevice::ReadOnly) ? QString::fromUtf8(seen.readAll()) : QString();
-}
-
 bool Launcher::start(const QStringList& arguments, const QStringList& wrapper)
 {
     m_process.setProcessEnvironment(m_env);
@@ -93,24 +81,6 @@ bool Launcher::start(const QStringList& arguments, const QStringList& wrapper)
 bool Launcher::waitForExit(int timeoutMs)
 {
     return QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
-}
-
-QString Launcher::output() const
-{
-    QFile out(m_dir.filePath(QStringLiteral("stdout.txt")));
-    return out.open(QIODevice::ReadOnly) ? QString::fromUtf8(out.readAll()) : QString();
-}
-
-QString Launcher::errorOutput() const
-{
-    QFile err(m_dir.filePath(QStringLiteral("stderr.txt")));
-    return err.open(QIODevice::ReadOnly) ? QString::fromUtf8(err.readAll()) : QString();
-}
-
-QString Launcher::eventLog() const
-{
-    QFile log(m_dir.filePath(QStringLiteral("events.log")));
-    return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()) : QString();
 }
 
 void Launcher::stop()

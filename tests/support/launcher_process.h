@@ -3,6 +3,8 @@
 // The real launcher (the program KEST_BIN names) as a process of its own, for
 // the end-to-end tests.
 
+#include "tests/support/testenv.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -24,9 +26,15 @@ public:
     // Makes a recorder the desktop's default web browser: every address it is
     // asked to open is appended to openedAddresses().
     void installRecordingBrowser();
-    QString openedAddresses() const;
+    QString openedAddresses() const
+    {
+        return readText(m_dir.filePath(QStringLiteral("opened.txt")));
+    }
     // QT_QPA_PLATFORM and QTWEBENGINE_CHROMIUM_FLAGS as that browser saw them.
-    QString browserEnvironment() const;
+    QString browserEnvironment() const
+    {
+        return readText(m_dir.filePath(QStringLiteral("environment.txt")));
+    }
 
     // `wrapper` runs first with the launcher as its last argument (e.g. unshare).
     bool start(const QStringList& arguments = {}, const QStringList& wrapper = {});
@@ -34,9 +42,9 @@ public:
     bool waitForExit(int timeoutMs);
     int exitCode() const { return m_process.exitCode(); }
     QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
-    QString output() const;
-    QString errorOutput() const;
-    QString eventLog() const;
+    QString output() const { return readText(m_dir.filePath(QStringLiteral("stdout.txt"))); }
+    QString errorOutput() const { return readText(m_dir.filePath(QStringLiteral("stderr.txt"))); }
+    QString eventLog() const { return readText(m_dir.filePath(QStringLiteral("events.log"))); }
     void stop();
 
 private:

@@ -153,27 +153,4 @@ QString SocksProxy::log()
     return m_log;
 }
 
-ScopedEnvironment::ScopedEnvironment(const std::map<std::string, QByteArray>& values)
-{
-    for (const auto& [name, value] : values) {
-        m_saved[name] = qEnvironmentVariableIsSet(name.c_str())
-            ? std::optional(qgetenv(name.c_str()))
-            : std::nullopt;
-        if (value.isNull())
-            qunsetenv(name.c_str());
-        else
-            qputenv(name.c_str(), value);
-    }
-}
-
-ScopedEnvironment::~ScopedEnvironment()
-{
-    for (const auto& [name, value] : m_saved) {
-        if (value)
-            qputenv(name.c_str(), *value);
-        else
-            qunsetenv(name.c_str());
-    }
-}
-
 } // namespace kest::test

@@ -6,10 +6,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include <map>
-#include <optional>
-#include <string>
-
 namespace kest::test {
 
 // A real HTTP proxy for tests: tinyproxy in the foreground on a free loopback
@@ -65,19 +61,6 @@ private:
     int m_port = 0;
     QString m_error;
     QString m_log;
-};
-
-// Sets environment variables for the life of the object (a null value
-// unsets), then puts back what was there.
-class ScopedEnvironment final {
-public:
-    explicit ScopedEnvironment(const std::map<std::string, QByteArray>& values);
-    ~ScopedEnvironment();
-    ScopedEnvironment(const ScopedEnvironment&) = delete;
-    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-
-private:
-    std::map<std::string, std::optional<QByteArray>> m_saved;
 };
 
 } // namespace kest::test

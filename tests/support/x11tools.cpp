@@ -2,6 +2,8 @@
 
 #include "tests/support/testenv.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -403,5 +405,33 @@ BottomPanel::BottomPanel(int height)
 
 // The window goes with the connection; the work area grows back.
 BottomPanel::~BottomPanel() = default;
+
+F10Holder::F10Holder(const QString& program)
+{
+    m_process.start(program.isEmpty()
+            ? QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder")
+            : program,
+        {});
+    if (!m_process.waitForStarted(5000)) {
+        m_answer = QStringLiteral("not started");
+        return;
+    }
+    // It says one line and then waits; a refusal ends it.
+    QByteArray said;
+    const QDeadlineTimer deadline(10000);
+    while (!said.contains('\n') && m_process.waitForReadyRead(int(deadline.remainingTime())))
+        said += m_process.readAllStandardOutput();
+    m_answer = QString::fromUtf8(said + m_process.readAllStandardOutput()).trimmed();
+}
+
+// Its standard input closing lets go of F10, and it ends once the key is free.
+F10Holder::~F10Holder()
+{
+    m_process.closeWriteChannel();
+    if (!m_process.waitForFinished(5000)) {
+        m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+}
 
 } // namespace kest::test

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QList>
 #include <QPoint>
+#include <QProcess>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -107,6 +108,24 @@ public:
 private:
     struct Connection;
     std::unique_ptr<Connection> m_x;
+};
+
+// Another X client that wants F10: the hotkey_holder program (the one beside
+// the tests unless `program` names another) grabs the key on the root window
+// and keeps it until this object goes.
+class F10Holder {
+public:
+    explicit F10Holder(const QString& program = {});
+    ~F10Holder();
+    F10Holder(const F10Holder&) = delete;
+    F10Holder& operator=(const F10Holder&) = delete;
+
+    // "held", "refused <X error>", or "not started".
+    QString answer() const { return m_answer; }
+
+private:
+    QProcess m_process;
+    QString m_answer;
 };
 
 } // namespace kest::test

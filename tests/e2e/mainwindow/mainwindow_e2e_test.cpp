@@ -325,29 +325,6 @@ protected:
         clickAt(dialog.first().geometry.topLeft() + answer);
     }
 
-    // Runs hotkey_holder, which grabs F10 as another X client: "held" or
-    // "refused <X error>".
-    static QString otherClientGrabsF10()
-    {
-        QProcess holder;
-        holder.start(qEnvironmentVariable("KEST_HOTKEY_HOLDER"), {});
-        if (!holder.waitForStarted(5000))
-            return QStringLiteral("not started");
-        QString said;
-        (void)QTest::qWaitFor(
-            [&] {
-                said += QString::fromUtf8(holder.readAllStandardOutput());
-                return said.contains(QLatin1Char('\n')) || holder.state() == QProcess::NotRunning;
-            },
-            10000);
-        holder.closeWriteChannel();
-        if (!holder.waitForFinished(5000)) {
-            holder.kill();
-            holder.waitForFinished(1000);
-        }
-        return said.trimmed();
-    }
-
     // The link topic's Execute with `address`: gdbus's answer.
     static QString executeLink(const QString& address)
     {
@@ -635,7 +612,8 @@ TEST_F(MainWindowTest, FurtherLoginsKeepTheGamesAndTheProgramRunning)
     ASSERT_TRUE(mainWindowShown(false));
     EXPECT_FALSE(m_launcher->waitForExit(1500));
     EXPECT_EQ(windowsSized(kLoginSize).size(), 2);
-    EXPECT_EQ(otherClientGrabsF10(), QStringLiteral("held"));
+    EXPECT_EQ(
+        F10Holder(qEnvironmentVariable("KEST_HOTKEY_HOLDER")).answer(), QStringLiteral("held"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return trayIcon().isNull(); }, 5000))
         << "the tray icon stayed";
     screenshot(artifact(QStringLiteral("22-login-without-main-window.png")));

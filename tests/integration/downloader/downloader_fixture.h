@@ -2,6 +2,7 @@
 
 #include "tests/integration/downloader/local_web_server.h"
 #include "tests/support/http_server.h"
+#include "tests/support/testenv.h"
 #include "updater/CKvDownLoadFile.h"
 
 #include <QDir>
@@ -53,18 +54,13 @@ protected:
     {
         ASSERT_TRUE(m_scratch.isValid());
         ASSERT_TRUE(QDir().mkpath(outDir()));
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(logPath()));
         addDownloadRoutes(m_web);
         ASSERT_TRUE(m_web.start());
         ASSERT_TRUE(m_faults.start());
         resetDownloader();
     }
 
-    void TearDown() override
-    {
-        m_faults.stop();
-        qunsetenv("KEST_EVENT_LOG");
-    }
+    void TearDown() override { m_faults.stop(); }
 
     void resetDownloader()
     {
@@ -103,17 +99,10 @@ protected:
         return m_downloader->DownLoadFile(url, target, hidden, raiseEvent);
     }
 
-    QString logPath() const { return m_scratch.path() + QStringLiteral("/events.log"); }
     QString outDir() const { return m_scratch.path() + QStringLiteral("/out"); }
     QString outPath(const QString& name) const { return outDir() + QLatin1Char('/') + name; }
 
-    QStringList logLines() const
-    {
-        QFile file(logPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
+    QStringList logLines() const { return m_log.lines(); }
 
     // Everything in the target folder, dot files included: no temporary file may stay behind.
     QStringList outEntries() const
@@ -148,6 +137,7 @@ protected:
     }
 
     QTemporaryDir m_scratch;
+    EventLog m_log;
     HttpServer m_web;
     HttpServer m_faults;
     QObject m_context;

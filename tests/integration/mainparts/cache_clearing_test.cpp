@@ -6,9 +6,8 @@
 #include "launcher/browser/CacheMain.h"
 #include "tests/support/http_server.h"
 #include "tests/support/pageload.h"
+#include "tests/support/testenv.h"
 
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
@@ -18,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 using namespace kest;
@@ -65,7 +65,7 @@ protected:
     {
         // The give-up path of the clearing writes here; the probe must make
         // it unnecessary.
-        qputenv("KEST_EVENT_LOG", s_log.filePath(QStringLiteral("events.log")).toUtf8());
+        s_events.emplace();
     }
 
     void SetUp() override
@@ -83,18 +83,14 @@ protected:
 
     bool load(const QUrl& url) { return kest::test::loadPage(*m_page, url, kWaitMs); }
 
-    static QString eventLog()
-    {
-        QFile file(s_log.filePath(QStringLiteral("events.log")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    static QString eventLog() { return s_events->text(); }
 
-    static QTemporaryDir s_log;
+    static std::optional<kest::test::EventLog> s_events;
     CacheServer m_server;
     std::unique_ptr<QWebEnginePage> m_page;
 };
 
-QTemporaryDir CacheClearingTest::s_log;
+std::optional<kest::test::EventLog> CacheClearingTest::s_events;
 
 TEST_F(CacheClearingTest, CachedFilesComeAgainWithEveryCookieAndTheHistoryStays)
 {

@@ -8,6 +8,8 @@
 // a real X11 window on Xvfb: XWayland in a Wayland session.
 #include "launcher/mainwindow/ModMsg.h"
 #include "platform/windowhiding.h"
+#include "tests/support/messageboxes.h"
+#include "tests/support/testenv.h"
 #include "tests/support/x11tools.h"
 
 #include <QApplication>
@@ -18,9 +20,6 @@
 #include <QDBusObjectPath>
 #include <QDBusVirtualObject>
 #include <QFile>
-#include <QMessageBox>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -129,8 +128,6 @@ protected:
     void SetUp() override
     {
         KEST_REQUIRE_X11(QStringLiteral("xdotool"));
-        ASSERT_TRUE(m_logDir.isValid());
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_log));
         qputenv("XDG_SESSION_TYPE", "wayland");
         window.setGeometry(200, 150, 320, 200);
         window.show();
@@ -140,22 +137,16 @@ protected:
     {
         UnhookMainWindow(&window);
         qunsetenv("XDG_SESSION_TYPE");
-        qunsetenv("KEST_EVENT_LOG");
     }
-    QString eventLog() const
-    {
-        QFile file(m_log);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    QString eventLog() const { return m_events.text(); }
     bool logSays(const char* phrase) const
     {
         return QTest::qWaitFor(
             [&] { return eventLog().contains(QString::fromUtf8(phrase)); }, 10000);
     }
 
+    EventLog m_events;
     QWidget window;
-    QTemporaryDir m_logDir;
-    const QString m_log = m_logDir.filePath(QStringLiteral("events"));
 };
 
 TEST_F(HotKeyPortal, BindsF10AndEachActivationTogglesTheWindow)
@@ -213,13 +204,12 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
             portal->createCode = row.createCode;
             portal->bindCode = row.bindCode;
         }
-        QProcess holder;
+        std::optional<F10Holder> holder;
         if (row.f10HeldElsewhere) {
-            holder.start(QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder"));
-            ASSERT_TRUE(holder.waitForReadyRead(10000));
-            ASSERT_EQ(holder.readLine().trimmed(), QByteArray("held"));
+            holder.emplace();
+            ASSERT_EQ(holder->answer(), QStringLiteral("held"));
         }
-        QFile::remove(m_log);
+        QFile::remove(m_events.path());
 
         HookMainWindow(&window, nullptr);
         EXPECT_TRUE(logSays(row.logged)) << eventLog().toStdString();
@@ -229,18 +219,14 @@ TEST_F(HotKeyPortal, APortalThatRefusesOrIsAbsentIsLoggedAndTheFallbackOrANotice
                                                  : "F10 through XWayland instead"));
         EXPECT_EQ(hotKeyHeld(), !row.f10HeldElsewhere);
         if (row.f10HeldElsewhere) {
-            QMessageBox* box = nullptr;
-            EXPECT_TRUE(QTest::qWaitFor([&] {
-                return (box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()));
-            }));
-            if (box) {
-                EXPECT_TRUE(box->text().contains(QStringLiteral("F10")));
-                box->close();
-            }
+            QMessageBox* box = visibleMessageBox(5000);
+            ASSERT_TRUE(box);
+            EXPECT_EQ(box, QApplication::activeModalWidget());
+            EXPECT_TRUE(box->text().contains(QStringLiteral("F10")));
+            box->close();
         }
         UnhookMainWindow(&window);
-        holder.closeWriteChannel(); // the holder lets go of F10 and ends
-        holder.waitForFinished(5000);
+        holder.reset(); // lets go of F10
     }
 }
 

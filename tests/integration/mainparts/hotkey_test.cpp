@@ -1,6 +1,6 @@
 // The F10 hot key of the main window on a real X server: real key presses
 // (xdotool) hide and show the hooked window, with NumLock or Caps Lock on
-// too; another X client (hotkey_holder) that holds F10 first makes the grab
+// too; another X client (F10Holder) that holds F10 first makes the grab
 // fail with a line in the event log and nothing else missing; after the
 // unhook another client can take F10. Also the tray messages the hook reacts
 // to.
@@ -12,11 +12,7 @@
 
 #include "tests/support/testenv.h"
 
-#include <QCoreApplication>
-#include <QFile>
 #include <QMenu>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
 
@@ -45,58 +41,17 @@ protected:
     }
 };
 
-// A second X client holding F10, ended when it goes out of scope.
-class Holder {
-public:
-    Holder()
-    {
-        m_process.start(QCoreApplication::applicationDirPath() + QStringLiteral("/hotkey_holder"),
-            QStringList());
-        m_process.waitForStarted();
-        m_process.waitForReadyRead(10000);
-        m_answer = QString::fromLatin1(m_process.readLine()).trimmed();
-    }
-    ~Holder()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-    Holder(const Holder&) = delete;
-    Holder& operator=(const Holder&) = delete;
-
-    QString answer() const { return m_answer; }
-
-private:
-    QProcess m_process;
-    QString m_answer;
-};
-
 class HotKey : public ::testing::Test {
 protected:
     void SetUp() override
     {
         KEST_REQUIRE_X11(QStringLiteral("xdotool"), QStringLiteral("xwininfo"));
-        ASSERT_TRUE(m_logDir.isValid());
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_logDir.filePath(QStringLiteral("events"))));
         window.setWindowTitle(QStringLiteral("hot key test"));
         window.setGeometry(200, 150, 320, 200);
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window, 15000));
     }
-    void TearDown() override
-    {
-        UnhookMainWindow(&window);
-        qunsetenv("KEST_EVENT_LOG");
-    }
-
-    QString eventLog() const
-    {
-        QFile file(m_logDir.filePath(QStringLiteral("events")));
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    void TearDown() override { UnhookMainWindow(&window); }
 
     // Presses and releases F10 as a keyboard would, then waits for the
     // window to be shown to the player (`visible`) in Qt's and the X server's eyes.
@@ -118,8 +73,8 @@ protected:
         return ::testing::AssertionSuccess();
     }
 
+    EventLog m_events;
     MainWindow window;
-    QTemporaryDir m_logDir;
 };
 
 TEST_F(HotKey, F10HidesAndShowsTheWindowWithAndWithoutTheLocks)
@@ -191,11 +146,12 @@ TEST_F(HotKey, TheToggleKeepsMinimisedAndMaximisedStates)
 TEST_F(HotKey, AnotherProgramHoldingF10CostsOnlyTheHotKey)
 {
     {
-        Holder other;
+        F10Holder other;
         ASSERT_EQ(other.answer(), QStringLiteral("held"));
         HookMainWindow(&window, nullptr);
         EXPECT_FALSE(hotKeyHeld());
-        EXPECT_TRUE(eventLog().contains(QStringLiteral("BadAccess"))) << eventLog().toStdString();
+        EXPECT_TRUE(m_events.text().contains(QStringLiteral("BadAccess")))
+            << m_events.text().toStdString();
         ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
         QTest::qWait(300);
         EXPECT_TRUE(isShownToPlayer(&window)) << "F10 went to the other program";
@@ -219,12 +175,12 @@ TEST_F(HotKey, AfterTheUnhookAnotherProgramCanTakeF10)
     HookMainWindow(&window, nullptr);
     ASSERT_TRUE(hotKeyHeld());
     {
-        Holder other;
+        F10Holder other;
         EXPECT_EQ(other.answer(), QStringLiteral("refused 10")) << "we hold F10";
     }
     UnhookMainWindow(&window);
     EXPECT_FALSE(hotKeyHeld());
-    Holder other;
+    F10Holder other;
     EXPECT_EQ(other.answer(), QStringLiteral("held"));
     window.messages.clear();
     ASSERT_TRUE(xdotool({ QStringLiteral("key"), QStringLiteral("F10") }));
@@ -288,7 +244,7 @@ TEST_F(HotKey, TheHookActsOnF10AndTheTrayMessagesOnly)
         ASSERT_TRUE(hotKeyHeld());
     }
     EXPECT_FALSE(hotKeyHeld());
-    Holder other;
+    F10Holder other;
     EXPECT_EQ(other.answer(), QStringLiteral("held"));
 }
 

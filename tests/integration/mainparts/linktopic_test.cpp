@@ -1,12 +1,11 @@
 // The link topic on a real session bus: what another program gets back for
 // each kind of text it sends, and what reaches the window.
 #include "launcher/shared/LinkTopic.h"
+#include "tests/support/testenv.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
-#include <QFile>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -14,6 +13,7 @@
 namespace {
 
 using kest::LinkTopic;
+using kest::test::EventLog;
 
 constexpr int kWaitMs = 20000;
 
@@ -48,8 +48,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "needs with-x11's session bus";
-        m_log = m_dir.filePath(QStringLiteral("events.log"));
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_log));
         // The window's part: an address it cannot make a page for fails.
         m_topic = std::make_unique<LinkTopic>([this](const QString& address) {
             m_opened << address;
@@ -57,19 +55,9 @@ protected:
         });
         ASSERT_TRUE(m_topic->isOffered());
     }
-    void TearDown() override
-    {
-        m_topic.reset();
-        qunsetenv("KEST_EVENT_LOG");
-    }
-    QString eventLog() const
-    {
-        QFile file(m_log);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
+    void TearDown() override { m_topic.reset(); }
 
-    QTemporaryDir m_dir;
-    QString m_log;
+    EventLog m_events;
     QStringList m_opened;
     std::unique_ptr<LinkTopic> m_topic;
 };
@@ -85,7 +73,7 @@ TEST_P(LinkTopicTest, AnswersEveryText)
         EXPECT_EQ(reply.errorName(), QString::fromLatin1(row.error));
         EXPECT_FALSE(reply.errorMessage().isEmpty());
         // Said in the event log, without what the query carried.
-        const QString log = eventLog();
+        const QString log = m_events.text();
         EXPECT_TRUE(log.contains(QLatin1String("PlenwickDDE: Execute"))) << log.toStdString();
         EXPECT_FALSE(log.contains(QLatin1String("s3cret"))) << log.toStdString();
     }

@@ -5,61 +5,14 @@
 #include "tests/support/signing.h"
 #include "updater/CKvDownLoadFile.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QProcess>
-#include <QTest>
-
-#include <algorithm>
 
 #include <sys/stat.h>
 
 namespace kest::test {
-
-MessageBoxAnswerer::MessageBoxAnswerer()
-{
-    m_timer.setInterval(20);
-    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { poll(); });
-    m_timer.start();
-}
-
-void MessageBoxAnswerer::poll()
-{
-    const auto widgets = QApplication::topLevelWidgets();
-    for (QWidget* widget : widgets) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        if (!box || !box->isVisible() || box->property("answered").toBool())
-            continue;
-        if (!box->property("seen").toBool()) {
-            box->setProperty("seen", true);
-            QStringList buttons;
-            for (QAbstractButton* button : box->buttons())
-                buttons << button->text();
-            shown.push_back({ box->windowTitle(), box->text(), box->icon(), buttons });
-            m_seen.start();
-        }
-        if (m_seen.elapsed() < delayMs)
-            continue;
-        box->setProperty("answered", true);
-        QAbstractButton* button = answerFor ? box->button(answerFor(box->text())) : nullptr;
-        if (!button)
-            button = box->buttons().value(0);
-        if (button)
-            QTest::mouseClick(button, Qt::LeftButton);
-    }
-}
-
-bool MessageBoxAnswerer::isOpen(const QString& text)
-{
-    const auto widgets = QApplication::topLevelWidgets();
-    return std::any_of(widgets.begin(), widgets.end(), [&text](QWidget* widget) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        return box && box->isVisible() && box->text() == text;
-    });
-}
 
 void PrintTo(const Tree& tree, std::ostream* out)
 {
@@ -138,7 +91,6 @@ void UpdateTest::SetUp()
     ::chmod(QFile::encodeName(runtimeFolder()).constData(), 0700);
     m_tempDir = privateTempDirUnder(runtimeFolder(), QStringLiteral("kest"));
     ASSERT_FALSE(m_tempDir.isEmpty());
-    qputenv("KEST_EVENT_LOG", QFile::encodeName(eventLogPath()));
 
     writeFile(launcherPath(), launcherScript("old-launcher"), 0755);
     writeFile(installFolder() + QStringLiteral("/data.pak"), kOldData, 0640);
@@ -146,11 +98,6 @@ void UpdateTest::SetUp()
     writeFile(servedPath(QStringLiteral("kest")), launcherScript("new-launcher", 20000), 0644);
     writeFile(servedPath(QStringLiteral("data.pak")), newData(), 0644);
     ASSERT_EQ(runProgram(launcherPath()), QStringLiteral("old-launcher"));
-}
-
-void UpdateTest::TearDown()
-{
-    qunsetenv("KEST_EVENT_LOG");
 }
 
 QString UpdateTest::servedPath(const QString& name) const

@@ -5,55 +5,23 @@
 // version, and a look at a folder that misses nothing (hidden files, modes).
 
 #include "tests/support/demo_server.h"
+#include "tests/support/messageboxes.h"
+#include "tests/support/testenv.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
-#include <QMessageBox>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <ostream>
-#include <vector>
 
 namespace kest::test {
 
 class SigningKey;
-
-// Answers the message boxes of this process as they appear, as a player
-// would: the plain message box is modal and a test has no player. Each box is
-// recorded; `answerFor` picks the button from its text (by default its first
-// button), after `delayMs` of reading.
-class MessageBoxAnswerer final {
-public:
-    struct Shown {
-        QString title;
-        QString text;
-        QMessageBox::Icon icon;
-        QStringList buttons; // their texts, in the box's order
-    };
-
-    MessageBoxAnswerer();
-    Q_DISABLE_COPY_MOVE(MessageBoxAnswerer)
-
-    std::function<QMessageBox::StandardButton(const QString& text)> answerFor;
-    int delayMs = 0;
-    std::vector<Shown> shown;
-    // Whether a box with this text is on the screen now.
-    static bool isOpen(const QString& text);
-
-private:
-    void poll();
-
-    QTimer m_timer;
-    QElapsedTimer m_seen;
-};
 
 // One entry of a folder: its bytes ("<dir>" for a folder) and its mode.
 struct Entry {
@@ -82,7 +50,6 @@ QString runProgram(const QString& path);
 class UpdateTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
 
     QString installFolder() const { return m_scratch.filePath(QStringLiteral("install")); }
     QString launcherPath() const { return installFolder() + QStringLiteral("/kest"); }
@@ -92,8 +59,7 @@ protected:
     QString runtimeFolder() const { return m_scratch.filePath(QStringLiteral("runtime")); }
     QString tempDir() const { return m_tempDir; }
     QString manifestPath() const { return m_tempDir + QStringLiteral("update.txt"); }
-    QString eventLogPath() const { return m_scratch.filePath(QStringLiteral("events.log")); }
-    QString eventLog() const { return QString::fromUtf8(readFile(eventLogPath())); }
+    QString eventLog() const { return m_events.text(); }
 
     // The demo platform serving data.pak and kest as the new version, in that
     // order, and more arguments.
@@ -119,6 +85,7 @@ protected:
     static QByteArray newData(); // 300000 bytes: some 37 blocks
     QTemporaryDir m_scratch;
     QString m_tempDir;
+    EventLog m_events;
 };
 
 } // namespace kest::test

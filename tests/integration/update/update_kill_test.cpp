@@ -50,7 +50,7 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeFolder());
-        env.insert(QStringLiteral("KEST_EVENT_LOG"), eventLogPath());
+        env.insert(QStringLiteral("KEST_EVENT_LOG"), m_events.path());
         return env;
     }
 

@@ -13,7 +13,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMessageBox>
 #include <QTest>
 
 #include <limits>

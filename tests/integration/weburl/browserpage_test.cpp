@@ -7,15 +7,14 @@
 #include "launcher/mainwindow/WebUrl.h"
 #include "platform/windowhiding.h"
 #include "tests/support/http_server.h"
+#include "tests/support/testenv.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QDialog>
-#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEngineView>
@@ -216,8 +215,6 @@ class DialogTest : public ::testing::TestWithParam<DialogRow> {
 protected:
     void SetUp() override
     {
-        m_log = m_dir.filePath(QStringLiteral("events.log"));
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_log));
         // Answers every dialog that opens, as a player would, and counts them.
         m_answerer.setInterval(20);
         QObject::connect(&m_answerer, &QTimer::timeout, &m_answerer, [this] {
@@ -233,18 +230,9 @@ protected:
         });
         m_answerer.start();
     }
-    void TearDown() override { qunsetenv("KEST_EVENT_LOG"); }
+    int logLines(const QString& text) const { return int(m_events.text().count(text)); }
 
-    int logLines(const QString& text) const
-    {
-        QFile file(m_log);
-        if (!file.open(QIODevice::ReadOnly))
-            return 0;
-        return int(QString::fromUtf8(file.readAll()).count(text));
-    }
-
-    QTemporaryDir m_dir;
-    QString m_log;
+    kest::test::EventLog m_events;
     QTimer m_answerer;
     int m_dialogs = 0;
 };

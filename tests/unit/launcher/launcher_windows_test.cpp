@@ -5,11 +5,10 @@
 #include "launcher/login/LoginFrm.h"
 #include "launcher/shared/PublicData.h"
 #include "platform/resources.h"
+#include "tests/support/messageboxes.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QMessageBox>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
@@ -39,12 +38,10 @@ TEST(StartUp, HomePageWithoutABrowserIsANoticeWithTheAddress)
     QWidget owner;
     QString seen;
     QTimer::singleShot(0, &owner, [&] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
-                seen = box->windowTitle() + QLatin1Char('|') + box->text();
-                EXPECT_EQ(box->parentWidget(), &owner);
-                box->accept();
-            }
+        if (QMessageBox* box = kest::test::visibleMessageBox()) {
+            seen = box->windowTitle() + QLatin1Char('|') + box->text();
+            EXPECT_EQ(box->parentWidget(), &owner);
+            box->accept();
         }
     });
     EXPECT_FALSE(kest::openHomePage(&owner));

@@ -6,9 +6,7 @@
 #include "tests/support/testenv.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -193,11 +191,11 @@ TEST_F(LoginPageTest, LinksThePageDoesNotFollowAreNotCarriedOut)
     EXPECT_EQ(m_minimize->count(), 0);
     EXPECT_EQ(m_load->count(), 0);
 
-    QFile log(qEnvironmentVariable("KEST_EVENT_LOG"));
-    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
-    const QByteArray events = log.readAll();
-    EXPECT_TRUE(events.contains("loadgame link without a game address, ignored: app://loadgame"));
-    EXPECT_TRUE(events.contains("not a web address, ignored: app://loadgame|file:///etc/passwd"));
+    const QString events = kest::test::readText(qEnvironmentVariable("KEST_EVENT_LOG"));
+    EXPECT_TRUE(events.contains(
+        QLatin1String("loadgame link without a game address, ignored: app://loadgame")));
+    EXPECT_TRUE(events.contains(
+        QLatin1String("not a web address, ignored: app://loadgame|file:///etc/passwd")));
 }
 
 TEST_F(LoginPageTest, HostilePageCannotHideLinksOrItsLength)
@@ -245,8 +243,7 @@ int main(int argc, char* argv[])
 {
     // The scheme has to be known before the application object exists.
     kest::LoginPage::registerAppScheme();
-    QTemporaryDir logDir;
-    qputenv("KEST_EVENT_LOG", QFile::encodeName(logDir.filePath(QStringLiteral("events.log"))));
+    const kest::test::EventLog events;
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -10,17 +10,16 @@
 #include "launcher/mainwindow/WebMainFrm.h"
 #include "launcher/shared/PublicData.h"
 #include "tests/support/http_server.h"
+#include "tests/support/messageboxes.h"
+#include "tests/support/testenv.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
-#include <QMessageBox>
 #include <QMultiHash>
 #include <QPointer>
-#include <QTemporaryDir>
 #include <QTest>
-#include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 
@@ -263,19 +262,7 @@ TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
     ASSERT_TRUE(QTest::qWaitFor([&] { return games.first()->url() == QUrl(game); }, 10000));
 
     // The message is answered as soon as it shows.
-    QStringList messages;
-    QTimer answer;
-    answer.setInterval(50);
-    QObject::connect(&answer, &QTimer::timeout, &answer, [&] {
-        for (QWidget* window : QApplication::topLevelWidgets()) {
-            auto* box = qobject_cast<QMessageBox*>(window);
-            if (box && box->isVisible()) {
-                messages << box->windowTitle() + QLatin1Char('|') + box->text();
-                box->accept();
-            }
-        }
-    });
-    answer.start();
+    kest::test::MessageBoxAnswerer boxes;
 
     s_server->failLogins(true);
     emit main.otherUserRequested(); // the other-account button
@@ -284,9 +271,9 @@ TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
     s_server->failLogins(false);
     ASSERT_TRUE(closed);
 
-    EXPECT_EQ(messages,
-        QStringList { kest::kNoticeTitle.toString() + QLatin1Char('|')
-            + kest::kNoConnectionText.toString() });
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].title, kest::kNoticeTitle.toString());
+    EXPECT_EQ(boxes.shown[0].text, kest::kNoConnectionText.toString());
     // The program goes on (this test is still running), and so do its games.
     EXPECT_TRUE(main.isLoaded());
     EXPECT_TRUE(main.isVisible());
@@ -300,8 +287,7 @@ TEST_F(LoginWindowsTest, FurtherAccountsFailedLoginClosesOnlyTheLoginWindows)
 int main(int argc, char* argv[])
 {
     kest::LoginPage::registerAppScheme();
-    QTemporaryDir logDir;
-    qputenv("KEST_EVENT_LOG", QFile::encodeName(logDir.filePath(QStringLiteral("events.log"))));
+    const kest::test::EventLog events;
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);

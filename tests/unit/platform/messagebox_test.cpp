@@ -1,8 +1,7 @@
 #include "platform/messagebox.h"
+#include "tests/support/messageboxes.h"
 
 #include <QAbstractButton>
-#include <QApplication>
-#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 
@@ -21,13 +20,10 @@ using kest::MsgIcon;
 MsgAnswer answer(MsgButtons buttons, std::function<void(QMessageBox*)> player)
 {
     QTimer::singleShot(0, [player] {
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
-                player(box);
-                return;
-            }
-        }
-        ADD_FAILURE() << "no message box shown";
+        if (QMessageBox* box = kest::test::visibleMessageBox())
+            player(box);
+        else
+            ADD_FAILURE() << "no message box shown";
     });
     return MsgBox(
         nullptr, QStringLiteral("text"), QStringLiteral("title"), MsgIcon::Question, buttons);

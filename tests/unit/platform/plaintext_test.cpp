@@ -2,6 +2,7 @@
 // no markup, no login token.
 #include "platform/eventlog.h"
 #include "platform/plaintext.h"
+#include "tests/support/testenv.h"
 
 #include <QFile>
 #include <QLoggingCategory>
@@ -113,16 +114,12 @@ TEST(PlainText, AnEmptyTitleGivesNoToolTip)
 
 TEST(EventLog, EachEventIsOneLine)
 {
-    QTemporaryDir dir;
-    const QString sink = dir.filePath(QStringLiteral("events.log"));
-    qputenv("KEST_EVENT_LOG", QFile::encodeName(sink));
+    const kest::test::EventLog events;
     kest::logEvent(QStringLiteral("title: first\nkest: forged\r\n"));
-    qunsetenv("KEST_EVENT_LOG");
-    QFile file(sink);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray written = file.readAll();
-    EXPECT_EQ(written.count('\n'), 1) << written.toStdString();
-    EXPECT_TRUE(written.endsWith("title: first kest: forged  \n")) << written.toStdString();
+    const QString written = events.text();
+    EXPECT_EQ(written.count(QLatin1Char('\n')), 1) << written.toStdString();
+    EXPECT_TRUE(written.endsWith(QLatin1String("title: first kest: forged  \n")))
+        << written.toStdString();
 }
 
 // Under a systemd session standard error is the journal: each line goes

@@ -6,7 +6,6 @@
 #include "platform/resources.h"
 #include "platform/tempdir.h"
 #include "platform/units.h"
-#include "tests/support/proxy_servers.h"
 #include "tests/support/testenv.h"
 
 #include <QDir>
@@ -23,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using kest::test::EventLog;
 using kest::test::modeOf;
 using kest::test::ScopedEnvironment;
 
@@ -61,9 +61,8 @@ TEST(TempDir, RefusesALinkAndAFileAndSaysWhy)
 {
     QTemporaryDir base;
     QTemporaryDir elsewhere;
-    const QString log = base.path() + QStringLiteral("/events.log");
-    const ScopedEnvironment env(
-        { { "KEST_EVENT_LOG", log.toUtf8() }, { "XDG_RUNTIME_DIR", base.path().toUtf8() } });
+    const EventLog events;
+    const ScopedEnvironment env({ { "XDG_RUNTIME_DIR", base.path().toUtf8() } });
 
     ASSERT_TRUE(QFile::link(elsewhere.path(), base.path() + QStringLiteral("/kest")));
     EXPECT_TRUE(kest::GetTempDir().isEmpty());
@@ -74,9 +73,7 @@ TEST(TempDir, RefusesALinkAndAFileAndSaysWhy)
     plain.close();
     EXPECT_TRUE(kest::GetTempDir().isEmpty());
 
-    QFile events(log);
-    ASSERT_TRUE(events.open(QIODevice::ReadOnly));
-    const QString text = QString::fromUtf8(events.readAll());
+    const QString text = events.text();
     EXPECT_EQ(text.count(QStringLiteral("GetTempDir: refused")), 2) << text.toStdString();
 }
 
@@ -125,16 +122,14 @@ TEST(TempDir, ARuntimeFolderNotThePlayersOwnIsPassedOver)
             ASSERT_EQ(::chmod(native.constData(), c.mode), 0);
             ASSERT_EQ(::chown(native.constData(), c.owner, c.owner), 0);
         }
-        const QString log = scratch.path() + QStringLiteral("/events.log");
-        const ScopedEnvironment env({ { "KEST_EVENT_LOG", log.toUtf8() },
-            { "XDG_RUNTIME_DIR", native }, { "TMPDIR", QFile::encodeName(scratch.path()) } });
+        const EventLog events;
+        const ScopedEnvironment env(
+            { { "XDG_RUNTIME_DIR", native }, { "TMPDIR", QFile::encodeName(scratch.path()) } });
 
         EXPECT_EQ(
             kest::GetTempDir(), scratch.path() + QStringLiteral("/kest-%1/").arg(::geteuid()));
         EXPECT_FALSE(QFile::exists(runtime + QStringLiteral("/kest")));
-        QFile events(log);
-        ASSERT_TRUE(events.open(QIODevice::ReadOnly));
-        const QString text = QString::fromUtf8(events.readAll());
+        const QString text = events.text();
         EXPECT_TRUE(text.contains(
             QStringLiteral("XDG_RUNTIME_DIR %1 not used: ").arg(runtime) + QLatin1String(c.logged)))
             << text.toStdString();

@@ -1,6 +1,6 @@
 // The one proxy decision both network stacks get.
 #include "platform/proxy.h"
-#include "tests/support/proxy_servers.h"
+#include "tests/support/testenv.h"
 
 #include <QNetworkProxyFactory>
 #include <QNetworkProxyQuery>

@@ -1,11 +1,11 @@
 #include "platform/messages.h"
+#include "tests/support/testenv.h"
 #include "winhook/CSubclass.h"
 #include "winhook/WindowMessage.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QWidget>
@@ -95,34 +95,18 @@ private:
 // Each test has its own event log, and ends with every released hook freed.
 class SubclassTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_logPath = m_dir.filePath(QStringLiteral("events.log"));
-        qputenv("KEST_EVENT_LOG", QFile::encodeName(m_logPath));
-    }
     void TearDown() override
     {
-        qunsetenv("KEST_EVENT_LOG");
         EXPECT_TRUE(QTest::qWaitFor([] { return CSubclass::liveHookCount() == 0; }, 5000));
     }
 
-    QStringList logLines() const
-    {
-        QFile file(m_logPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    }
+    QStringList logLines() const { return m_events.lines(); }
     bool logged(const QString& text) const
     {
-        const QStringList lines = logLines();
-        return std::any_of(lines.begin(), lines.end(),
-            [&](const QString& line) { return line == QStringLiteral("kest: ") + text; });
+        return logLines().contains(QStringLiteral("kest: ") + text);
     }
 
-    QTemporaryDir m_dir;
-    QString m_logPath;
+    test::EventLog m_events;
 };
 
 bool selected(Recorder& owner, WindowHandle window, std::uint32_t message)
@@ -407,7 +391,7 @@ TEST_F(SubclassTest, FailuresAreLoggedWithClassAndRoutine)
     thread.wait();
     EXPECT_TRUE(
         logged(QStringLiteral("CSubclass.ssc_Subclass: Window handle belongs to another process")));
-    QFile::remove(m_logPath);
+    QFile::remove(m_events.path());
     hook.zGet_lParamUser(h);
     EXPECT_TRUE(logged(notInitialized));
 
@@ -426,11 +410,11 @@ TEST_F(SubclassTest, FailuresAreLoggedWithClassAndRoutine)
 
     // Unknown window while another is hooked; then an empty registry says
     // nothing; after ssc_Terminate it is absent again.
-    QFile::remove(m_logPath);
+    QFile::remove(m_events.path());
     EXPECT_EQ(hook.ssc_CallOrigWndProc(windowHandle(&other), WM_USER, 0, 0), 0);
     EXPECT_EQ(logLines(),
         QStringList({ "kest: CSubclass.zMap_VFunction: Thunk type for  does not exist" }));
-    QFile::remove(m_logPath);
+    QFile::remove(m_events.path());
     hook.ssc_UnSubclass(h);
     EXPECT_EQ(hook.zGet_lParamUser(h), 0);
     EXPECT_TRUE(logLines().isEmpty());
