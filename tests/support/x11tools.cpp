@@ -362,6 +362,7 @@ void requestClose(unsigned long window)
 }
 
 struct BottomPanel::Connection {
+    // The panel window goes with the connection, and the work area grows back.
     XConnection x = connectToDisplay();
 };
 
